@@ -1,0 +1,39 @@
+// The application: start-up, the main loop, the event dispatcher, the per-frame
+// update and shutdown, all over the one `game` record. Main thread only.
+#pragma once
+
+#include "core/game.h"
+#include "db/mydb.h"
+#include "platform/event.h"
+
+// The run-time handles held beside the record (their 32-bit slots inside it
+// stay zero): the three level databases and the menu music.
+struct AppHandles {
+    MyDB user_db;   // "user.db" in the per-user folder
+    MyDB game_db;   // "game.db" in the data folder
+    MyDB net_db;    // "net.db" in the per-user folder
+    int menu_music = 0;
+};
+AppHandles& app_handles();
+
+extern const char* const APP_NAME;  // "Murkwell"
+
+void app_init(game& g);
+void app_event(game& g, Event e);
+void app_frame(game& g);
+void app_shutdown(game& g);
+
+// Opens the video mode from the settings (inverted while temporarily windowed),
+// sets the canvas to 960 x 720 and reloads the artwork. Used at start-up, when
+// full screen comes back, and when the settings change the mode.
+void app_video_init(game& g);
+
+// The screen a run starts on, from the saved state number: the main menu for 0
+// and for numbers without a screen, the pause screen for a level in play.
+int app_start_state(int saved);
+
+// One pass of the main loop: events, update, clear, paint, swap, wait.
+void app_loop_pass(game& g);
+
+// The whole run: allocates the record, starts, loops until quit, shuts down.
+int app_main();

@@ -1,0 +1,3 @@
+#include "core/app.h"
+
+int main() { return app_main(); }

@@ -1,0 +1,70 @@
+#include "db/mydb.h"
+
+#include <sqlite3.h>
+
+#include <cstdio>
+
+#include "platform/files.h"
+
+MyDB::~MyDB() { close(); }
+
+void MyDB::close() {
+    if (handle) sqlite3_close(handle);
+    handle = nullptr;
+}
+
+void MyDB::db_open(const std::string& path) {
+    close();
+    if (file_size(path) == 0) {
+        if (FILE* f = fopen(path.c_str(), "wb")) fclose(f);
+    }
+    if (sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK) {
+        fprintf(stderr, "Can't open database: %s\n", handle ? sqlite3_errmsg(handle) : "out of memory");
+        sqlite3_close(handle);
+        handle = nullptr;
+    }
+}
+
+std::vector<Row> MyDB::query(const std::string& sql, const std::vector<std::string>& params) {
+    std::vector<Row> rows;
+    error = 1;
+    if (!handle) {
+        error = 0;
+        return rows;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(handle, sql.data(), int(sql.size()), &stmt, nullptr) != SQLITE_OK) {
+        fprintf(stderr, "sqlite3:prepare [%d] %s\n", sqlite3_errcode(handle), sqlite3_errmsg(handle));
+        sqlite3_finalize(stmt);
+        return rows;
+    }
+    for (size_t i = 0; i < params.size(); ++i) {
+        if (sqlite3_bind_text(stmt, int(i + 1), params[i].data(), int(params[i].size()),
+                              SQLITE_TRANSIENT) != SQLITE_OK) {
+            fprintf(stderr, "sqlite3:bind [%d] %s\n", sqlite3_errcode(handle), sqlite3_errmsg(handle));
+            sqlite3_finalize(stmt);
+            return rows;
+        }
+    }
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        Row row;
+        const int columns = sqlite3_column_count(stmt);
+        for (int c = 0; c < columns; ++c) {
+            const void* bytes = sqlite3_column_blob(stmt, c);
+            const int length = sqlite3_column_bytes(stmt, c);
+            row[sqlite3_column_name(stmt, c)] =
+                bytes ? std::string(static_cast<const char*>(bytes), size_t(length)) : std::string();
+        }
+        rows.push_back(std::move(row));
+    }
+    if (rc == SQLITE_DONE) {
+        sqlite3_finalize(stmt);
+        error = 0;
+        return rows;
+    }
+    fprintf(stderr, "sqlite3:step [%d] %s\n", sqlite3_errcode(handle), sqlite3_errmsg(handle));
+    sqlite3_finalize(stmt);
+    return rows;
+}

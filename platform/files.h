@@ -1,0 +1,35 @@
+// Whole-file access to the read-only data folder and the per-user folder.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// The read-only data folder: the `data` folder beside the executable, else
+// "./data". set_data_dir overrides it (tests); an empty path clears the override.
+std::string data_dir();
+void set_data_dir(const std::string& path);
+
+// The per-user folder, created (mode 0700) on every call: $APPDATA/<app name>,
+// else $XDG_DATA_HOME/<app name>, else ~/.local/share/<app name>; "." when the
+// driver has no application name. A folder that cannot be made or written is
+// reported once on the error stream.
+std::string user_dir();
+
+// The whole file data_dir()/name; empty when missing. Silent.
+std::string read_data_file(const std::string& name);
+
+// Reads user_dir()/name into buf. Returns the bytes read, or 0 with
+// "%s is too large" when the file exceeds capacity (nothing is read) or
+// "file not found: %s" when it cannot be opened. buf is not cleared.
+size_t read_user_file(const std::string& name, void* buf, size_t capacity);
+
+// Replaces user_dir()/name with the given bytes (written to a temporary file and
+// renamed, so a crash never leaves half a file). False on failure, with a line
+// on the error stream.
+bool write_user_file(const std::string& name, const void* data, size_t size);
+
+// "%s/%s" of a folder and a name.
+std::string path_join(const std::string& dir, const std::string& name);
+
+// Size of a file in bytes, 0 when it does not exist.
+size_t file_size(const std::string& path);

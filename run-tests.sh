@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test:
+#   build/      g++ build: unit tests, display tests (private Xvfb), data checks
+#   build-san/  clang build with AddressSanitizer + UndefinedBehaviorSanitizer:
+#               the unit tests again, and each libFuzzer target for a bounded time
+set -euo pipefail
+cd "$(dirname "$0")"
+
+./tools/setup.sh
+
+jobs=2
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+(cd build && ctest --output-on-failure -j "$jobs")
+
+CC=clang CXX=clang++ cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug \
+  -DMURKWELL_SANITIZE=ON -DMURKWELL_FUZZ=ON -DMURKWELL_BENCH=OFF
+cmake --build build-san -j "$jobs"
+(cd build-san && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --output-on-failure -j "$jobs" -L 'unit|fuzz')
+echo "run-tests: all passed"

@@ -1,0 +1,3 @@
+#include "screens/edit.h"
+
+Edit::Edit(game* g) : State(g) {}

@@ -1,0 +1,9 @@
+// Edit: the map editor.
+#pragma once
+
+#include "core/state.h"
+
+class Edit : public State {
+public:
+    explicit Edit(game* g);
+};

@@ -1,0 +1,3 @@
+#include "screens/edit_info.h"
+
+EditInfo::EditInfo(game* g) : State(g) {}

@@ -1,0 +1,3 @@
+#include "screens/edit_menu.h"
+
+EditMenu::EditMenu(game* g) : State(g) {}

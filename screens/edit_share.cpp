@@ -1,0 +1,3 @@
+#include "screens/edit_share.h"
+
+EditShare::EditShare(game* g) : State(g) {}

@@ -1,0 +1,3 @@
+#include "screens/level.h"
+
+Level::Level(game* g) : State(g) {}

@@ -1,0 +1,3 @@
+#include "screens/level_intro.h"
+
+LevelIntro::LevelIntro(game* g) : State(g) {}

@@ -1,0 +1,3 @@
+#include "screens/level_win.h"
+
+LevelWin::LevelWin(game* g) : State(g) {}

@@ -1,0 +1,3 @@
+#include "screens/menu_credits.h"
+
+MenuCredits::MenuCredits(game* g) : State(g) {}

@@ -1,0 +1,3 @@
+#include "screens/menu_edit.h"
+
+MenuEdit::MenuEdit(game* g) : State(g) {}

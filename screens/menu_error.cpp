@@ -1,0 +1,3 @@
+#include "screens/menu_error.h"
+
+MenuError::MenuError(game* g) : State(g) {}

@@ -1,0 +1,3 @@
+#include "screens/menu_help.h"
+
+MenuHelp::MenuHelp(game* g) : State(g) {}

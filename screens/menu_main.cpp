@@ -1,0 +1,3 @@
+#include "screens/menu_main.h"
+
+MenuMain::MenuMain(game* g) : State(g) {}

@@ -1,0 +1,3 @@
+#include "screens/menu_play.h"
+
+MenuPlay::MenuPlay(game* g) : State(g) {}

@@ -1,0 +1,3 @@
+#include "screens/menu_settings.h"
+
+MenuSettings::MenuSettings(game* g) : State(g) {}

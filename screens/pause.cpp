@@ -1,0 +1,3 @@
+#include "screens/pause.h"
+
+Pause::Pause(game* g) : State(g) {}

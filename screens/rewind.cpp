@@ -1,0 +1,3 @@
+#include "screens/rewind.h"
+
+Rewind::Rewind(game* g) : State(g) {}

@@ -1,0 +1,107 @@
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace test {
+
+TempDir::TempDir() {
+    char tmpl[] = "/tmp/murkwell-test-XXXXXX";
+    const char* made = mkdtemp(tmpl);
+    path_ = made ? made : "/tmp";
+}
+
+TempDir::~TempDir() {
+    if (path_.rfind("/tmp/murkwell-test-", 0) != 0) return;
+    pid_t pid = fork();
+    if (pid == 0) {
+        execlp("rm", "rm", "-rf", path_.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    if (pid > 0) waitpid(pid, nullptr, 0);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+    const char* old = getenv(name);
+    had_old_ = old != nullptr;
+    if (old) old_ = old;
+    if (value) setenv(name, value, 1);
+    else unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (had_old_) setenv(name_.c_str(), old_.c_str(), 1);
+    else unsetenv(name_.c_str());
+}
+
+Xvfb::Xvfb() {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        int devnull = open("/dev/null", O_RDWR);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
+               "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    if (pid < 0) {
+        close(fds[0]);
+        return;
+    }
+    // Xvfb writes the display number once it accepts connections.
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (number.empty()) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        return;
+    }
+    pid_ = pid;
+    display_ = ":" + number;
+    env_ = new ScopedEnv("DISPLAY", display_.c_str());
+}
+
+Xvfb::~Xvfb() {
+    delete env_;
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+bool file_exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string source_data_dir() { return std::string(MURKWELL_SOURCE_DIR) + "/data"; }
+
+}  // namespace test

@@ -1,0 +1,57 @@
+// Shared helpers of the tests: temporary folders, a private Xvfb display, and
+// running the real binary.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace test {
+
+// A fresh folder under /tmp, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Sets an environment variable for the lifetime of the object, then restores it.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value);  // value nullptr unsets
+    ~ScopedEnv();
+
+private:
+    std::string name_, old_;
+    bool had_old_;
+};
+
+// A private X server (Xvfb on a free display, 1280x1024x24). DISPLAY points at
+// it while the object lives. ok() is false when Xvfb could not start.
+class Xvfb {
+public:
+    Xvfb();
+    ~Xvfb();
+    bool ok() const { return pid_ > 0; }
+    const std::string& display() const { return display_; }
+
+private:
+    int pid_ = -1;
+    std::string display_;
+    ScopedEnv* env_ = nullptr;
+};
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& bytes);
+bool file_exists(const std::string& path);
+
+// The source tree's data folder.
+std::string source_data_dir();
+
+}  // namespace test

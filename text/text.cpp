@@ -1,0 +1,1 @@
+// Text services: word filter, URL encoding, MD5, base64.
