@@ -13,4 +13,5 @@ bool web_startup() {
 void web_shutdown() { g_started = false; }
 bool web_started() { return g_started; }
 void api_valid(game&) {}
+void api_track(game&, int, const char*, const char*) {}
 void web_poll(game&) {}
