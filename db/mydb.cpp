@@ -39,9 +39,15 @@ std::vector<Row> MyDB::query(const std::string& sql, const std::vector<std::stri
         sqlite3_finalize(stmt);
         return rows;
     }
+    if (!stmt) {  // nothing but blanks or comments: nothing to run
+        error = 0;
+        return rows;
+    }
     for (size_t i = 0; i < params.size(); ++i) {
-        if (sqlite3_bind_text(stmt, int(i + 1), params[i].data(), int(params[i].size()),
-                              SQLITE_TRANSIENT) != SQLITE_OK) {
+        // The 64-bit length form, so a huge parameter fails as "too big" instead
+        // of being read as a negative (NUL-terminated) length.
+        if (sqlite3_bind_text64(stmt, int(i + 1), params[i].data(), params[i].size(),
+                                SQLITE_TRANSIENT, SQLITE_UTF8) != SQLITE_OK) {
             fprintf(stderr, "sqlite3:bind [%d] %s\n", sqlite3_errcode(handle), sqlite3_errmsg(handle));
             sqlite3_finalize(stmt);
             return rows;
@@ -54,7 +60,8 @@ std::vector<Row> MyDB::query(const std::string& sql, const std::vector<std::stri
         for (int c = 0; c < columns; ++c) {
             const void* bytes = sqlite3_column_blob(stmt, c);
             const int length = sqlite3_column_bytes(stmt, c);
-            row[sqlite3_column_name(stmt, c)] =
+            const char* name = sqlite3_column_name(stmt, c);  // null only when out of memory
+            row[name ? name : ""] =
                 bytes ? std::string(static_cast<const char*>(bytes), size_t(length)) : std::string();
         }
         rows.push_back(std::move(row));

@@ -1,1 +1,101 @@
-// Text services: word filter, URL encoding, MD5, base64.
+// Word filter, percent-encoding and base64. MD5 is in md5.cpp.
+#include "text/text.h"
+
+#include <cstdint>
+#include <cstring>
+
+// Common English profanities and slurs with their usual misspellings (letter
+// substitutions, a dropped or doubled letter, a symbol for a letter). Order
+// matters: once an occurrence is masked, later entries cannot match its bytes.
+// No entry may contain '*', or masking would never end.
+const char* const word_filter_list[WORD_FILTER_ENTRIES] = {
+    "fuck",   "fuk",     "fcuk",    "phuck",  "fvck",   "shit",   "sh1t",
+    "$hit",   "cunt",    "bitch",   "b1tch",  "biatch", "bastard", "asshole",
+    "a$$hole", "wanker", "twat",    "whore",  "wh0re",  "slut",   "nigger",
+    "nigga",  "n1gger",  "faggot",  "fagot",  "f4ggot", "kike",   "jackass",
+};
+
+namespace {
+char g_work[WORD_FILTER_BUFFER];    // lowercase working copy
+char g_result[WORD_FILTER_BUFFER];  // the returned text
+
+bool is_alnum(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+}  // namespace
+
+const char* word_filter(const char* text) {
+    memset(g_work, 0, sizeof g_work);
+    memset(g_result, 0, sizeof g_result);
+    if (!text) return g_result;
+    // Both buffers hold at most 1023 bytes and a NUL; a longer text is cut.
+    const size_t length = strnlen(text, WORD_FILTER_BUFFER - 1);
+    memcpy(g_result, text, length);
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        g_work[i] = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    for (const char* entry : word_filter_list) {
+        const size_t n = strlen(entry);
+        // Each pass masks one occurrence, so the loop ends.
+        while (char* hit = strstr(g_work, entry)) {
+            const size_t at = size_t(hit - g_work);
+            memset(g_work + at, '*', n);
+            memset(g_result + at, '*', n);
+        }
+    }
+    return g_result;
+}
+
+size_t url_encoded_length(size_t n, const void* bytes) {
+    const unsigned char* in = static_cast<const unsigned char*>(bytes);
+    size_t size = 1;
+    for (size_t i = 0; i < n; ++i) size += is_alnum(in[i]) ? 1 : 3;
+    return size;
+}
+
+void url_encode(size_t n, char* out, size_t out_size, const void* bytes) {
+    if (!out || out_size == 0) return;
+    memset(out, 0, out_size);
+    static const char hex[] = "0123456789abcdef";
+    const unsigned char* in = static_cast<const unsigned char*>(bytes);
+    size_t used = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const size_t room = out_size - used;
+        if (is_alnum(in[i])) {
+            if (room < 2) break;
+            out[used++] = char(in[i]);
+        } else {
+            if (room < 4) break;
+            out[used++] = '%';
+            out[used++] = hex[in[i] >> 4];
+            out[used++] = hex[in[i] & 15];
+        }
+    }
+}
+
+std::string base64_encode(const void* bytes, size_t count) {
+    static const char alphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const unsigned char* in = static_cast<const unsigned char*>(bytes);
+    std::string out;
+    out.reserve((count + 2) / 3 * 4);
+    size_t i = 0;
+    for (; i + 3 <= count; i += 3) {
+        const uint32_t v = uint32_t(in[i]) << 16 | uint32_t(in[i + 1]) << 8 | in[i + 2];
+        out += alphabet[v >> 18];
+        out += alphabet[(v >> 12) & 63];
+        out += alphabet[(v >> 6) & 63];
+        out += alphabet[v & 63];
+    }
+    const size_t rest = count - i;
+    if (rest > 0) {
+        uint32_t v = uint32_t(in[i]) << 16;
+        if (rest == 2) v |= uint32_t(in[i + 1]) << 8;
+        out += alphabet[v >> 18];
+        out += alphabet[(v >> 12) & 63];
+        out += rest == 2 ? alphabet[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
