@@ -7,7 +7,7 @@ packages=(
   # toolchain
   build-essential cmake pkg-config clang libclang-rt-dev
   # libraries the game links
-  libsdl1.2-dev libsdl-image1.2-dev libsdl-mixer1.2-dev
+  libsdl1.2-dev libsdl-image1.2-dev libsdl-mixer1.2-dev libvorbis-dev
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
   zlib1g-dev libsqlite3-dev libjsoncpp-dev
   # tests and benchmarks
