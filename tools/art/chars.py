@@ -27,10 +27,10 @@ class Look:
 
 PLAYER = Look(
     skin=Mat((0.90, 0.70, 0.56)),
-    hood=Mat((0.26, 0.28, 0.36), rim=1.3),
-    suit=Mat((0.40, 0.45, 0.56), rim=1.3),
-    suit_dark=Mat((0.27, 0.30, 0.39), rim=1.2),
-    accent=Mat((0.20, 0.95, 0.85), emit=0.55),
+    hood=Mat((0.30, 0.33, 0.42), rim=1.4),
+    suit=Mat((0.58, 0.66, 0.78), rim=1.4),
+    suit_dark=Mat((0.38, 0.43, 0.54), rim=1.3),
+    accent=Mat((0.25, 1.0, 0.9), emit=0.7),
     lens=Mat((0.45, 1.0, 0.95), emit=0.9, spec=0.8),
     glove=Mat((0.10, 0.10, 0.12), spec=0.3),
     boot=Mat((0.09, 0.09, 0.11), spec=0.3),

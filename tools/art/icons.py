@@ -216,7 +216,7 @@ def icon_pillar(walls_tex):
 
 # ------------------------------------------------------------- rendered
 
-def icon_figure(build, pose, facing=2, zoom=2.0, focus=1.72):
+def icon_figure(build, pose, facing=2, zoom=1.9, focus=1.9):
     prims = build(pose)
     prims = [sprites.scaled(p, sprites.MODEL_SCALE) for p in prims]
     prims = rt.place(prims, chars.FACINGS[facing])

@@ -57,10 +57,10 @@ def grounded(prims, facing=(0.0, 1.0), roll=0.0):
         # Keep a fallen body inside the quad's width.
         lo = min(p.bound()[0][0] - p.bound()[1] * 0.6 for p in prims)
         hi = max(p.bound()[0][0] + p.bound()[1] * 0.6 for p in prims)
-        if hi > 1.15:
-            dx = 1.15 - hi
-        elif lo < -1.15:
-            dx = -1.15 - lo
+        if hi > 1.0:
+            dx = 1.0 - hi
+        elif lo < -1.0:
+            dx = -1.0 - lo
     return [p.transformed(np.eye(3), np.array([dx, 0, dz + LIFT])) for p in prims]
 
 

@@ -61,98 +61,120 @@ def downsample(img, k):
 
 # ------------------------------------------------------------------ floor
 
+def _grad_wrap(h):
+    gx = (np.roll(h, -1, 1) - np.roll(h, 1, 1)) * 0.5
+    gy = (np.roll(h, -1, 0) - np.roll(h, 1, 0)) * 0.5
+    return gx, gy
+
+
+def _shade_slabs(edge, ids, n, rng, base, tone_range, bevel_px, relief, mortar_col, mortar_px,
+                 light=(-0.5, -0.6, 0.62), hue=(0.03, 0.0, -0.02)):
+    """Stone slabs from a map of distances to the nearest joint (pixels) and a
+    map of slab ids: bevelled, pitted relief lit from the upper left, each slab
+    its own tone, dark mortar in the joints. Everything wraps, so it tiles."""
+    count = int(ids.max()) + 1
+    tone = rng.uniform(tone_range[0], tone_range[1], count)[ids]
+    tint = rng.uniform(-1, 1, count)[ids]
+    tilt_x = rng.uniform(-1, 1, count)[ids]
+    tilt_y = rng.uniform(-1, 1, count)[ids]
+    nz = value_noise((n, n), 8, rng, 5)
+    grain = value_noise((n, n), 48, rng, 3)
+    pits = value_noise((n, n), 96, rng, 2)
+    chip = value_noise((n, n), 32, rng, 2)
+    edge = edge + (chip - 0.5) * bevel_px * 0.6
+    bev = smoothstep(mortar_px, mortar_px + bevel_px, edge)
+    h = bev * 1.0 + relief * (0.55 * nz + 0.3 * grain + 0.25 * smoothstep(0.62, 0.75, pits))
+    h += 0.002 * (tilt_x * np.arange(n)[None, :] % 40 + tilt_y * np.arange(n)[:, None] % 40) * 0
+    gx, gy = _grad_wrap(h * 6.0)
+    L = np.array(light) / np.linalg.norm(light)
+    nrm = np.stack([-gx, -gy, np.ones_like(gx)], 2)
+    nrm /= np.linalg.norm(nrm, axis=2, keepdims=True)
+    lit = np.clip(nrm @ L, 0, 1) / L[2]
+    shade = 0.62 + 0.38 * lit
+    v = tone * (0.82 + 0.25 * nz + 0.1 * grain) * shade
+    rgb = np.asarray(base)[None, None, :] * v[..., None]
+    rgb += tint[..., None] * np.asarray(hue)[None, None, :]
+    # Dirt gathers toward the joints.
+    dirt = 1 - 0.35 * (1 - smoothstep(mortar_px, mortar_px + bevel_px * 2.5, edge))
+    rgb *= dirt[..., None]
+    mortar = smoothstep(mortar_px - 1.5, mortar_px + 0.5, edge)
+    mcol = np.asarray(mortar_col)[None, None, :] * (0.75 + 0.5 * grain)[..., None]
+    return rgb * mortar[..., None] + mcol * (1 - mortar[..., None])
+
+
+def _box_edges(n, boxes):
+    """Distance (pixels, wrapping) to the nearest edge of the box each pixel is
+    in, and the box id. boxes: list of (x0, y0, w, h) in pixels; they tile the
+    plane (wrapping at n)."""
+    edge = np.zeros((n, n))
+    ids = np.zeros((n, n), int)
+    y, x = np.mgrid[0:n, 0:n].astype(float)
+    for i, (bx, by, bw, bh) in enumerate(boxes):
+        rx = (x - bx) % n
+        ry = (y - by) % n
+        inside = (rx < bw) & (ry < bh)
+        d = np.minimum(np.minimum(rx, bw - rx), np.minimum(ry, bh - ry))
+        edge = np.where(inside, d, edge)
+        ids = np.where(inside, i, ids)
+    return edge, ids
+
+
 def floor(size=512, seed=11):
-    """Night flagstones, one slab per map cell, 5 x 5 cells; tiles seamlessly."""
+    """Worn flagstones, 5 x 5 map cells; some cells are one slab, others split
+    in two or four. Tiles seamlessly; joints fall on cell borders."""
     rng = np.random.default_rng(seed)
     k = 2
     n = size * k
     cell = n / 5
-    y, x = np.mgrid[0:n, 0:n].astype(float)
-    cx = np.floor(x / cell)
-    cy = np.floor(y / cell)
-    fx = x / cell - cx
-    fy = y / cell - cy
-    # Each slab: its own tone and tilt, bevelled edges, a grout line.
-    tone = rng.uniform(0.82, 1.12, (5, 5))
-    warm = rng.uniform(-0.04, 0.04, (5, 5))
-    t = tone[cy.astype(int) % 5, cx.astype(int) % 5]
-    w = warm[cy.astype(int) % 5, cx.astype(int) % 5]
-    edge = np.minimum(np.minimum(fx, 1 - fx), np.minimum(fy, 1 - fy))
-    grout = smoothstep(0.018, 0.035, edge)
-    bevel = 1 - 0.25 * (1 - smoothstep(0.03, 0.09, edge))
-    light = 1 + 0.10 * (smoothstep(0.03, 0.08, fx) - smoothstep(0.92, 0.97, fx)) * 0 \
-        + 0.08 * (smoothstep(0.92, 0.97, 1 - fy) - 0.5) * 0
-    nz = value_noise((n, n), 8, rng, 5)
-    fine = value_noise((n, n), 64, rng, 2)
-    cracks = value_noise((n, n), 16, rng, 3)
-    crack = 1 - 0.35 * smoothstep(0.015, 0.0, np.abs(cracks - 0.5)) * (nz > 0.55)
-    base = np.array([0.47, 0.49, 0.55])
-    v = t * (0.78 + 0.3 * nz + 0.12 * fine) * bevel * crack * light
-    rgb = base[None, None, :] * v[..., None]
-    rgb[..., 0] += w * 0.6
-    rgb[..., 1] += w * 0.2
-    # Moss in some grout lines
-    moss = (value_noise((n, n), 6, rng, 3) > 0.6) * (1 - grout)
-    g = np.array([0.10, 0.13, 0.11])
-    rgb = rgb * grout[..., None] + (g + moss[..., None] * np.array([0.03, 0.1, 0.03])) * (1 - grout[..., None])
+    boxes = []
+    for cy in range(5):
+        for cx in range(5):
+            x0, y0 = cx * cell, cy * cell
+            r = rng.random()
+            if r < 0.45:
+                boxes.append((x0, y0, cell, cell))
+            elif r < 0.65:
+                s = cell * rng.choice([0.4, 0.5, 0.6])
+                boxes += [(x0, y0, s, cell), (x0 + s, y0, cell - s, cell)]
+            elif r < 0.85:
+                s = cell * rng.choice([0.4, 0.5, 0.6])
+                boxes += [(x0, y0, cell, s), (x0, y0 + s, cell, cell - s)]
+            else:
+                h = cell / 2
+                boxes += [(x0, y0, h, h), (x0 + h, y0, h, h), (x0, y0 + h, h, h), (x0 + h, y0 + h, h, h)]
+    edge, ids = _box_edges(n, boxes)
+    rgb = _shade_slabs(edge, ids, n, rng, base=(0.50, 0.52, 0.58), tone_range=(0.78, 1.12), bevel_px=7 * k,
+                       relief=0.3, mortar_col=(0.10, 0.10, 0.12), mortar_px=2.2 * k)
+    # Damp patches: darker, slightly bluer, with a faint sheen.
+    wet = smoothstep(0.58, 0.72, value_noise((n, n), 4, rng, 4))
+    rgb = rgb * (1 - 0.28 * wet[..., None]) + wet[..., None] * np.array([0.0, 0.01, 0.04])
     return downsample(rgba(rgb), k)
 
 
 def walls(size=512, seed=12):
-    """Dressed stone courses: 16 courses of 32 px, blocks 64 px long (or 96),
-    alternating offsets; tiles seamlessly in both directions."""
+    """Dressed stone: 16 courses of 32 px; blocks 1 to 3 eighths long with
+    staggered joints. Tiles seamlessly in both directions."""
     rng = np.random.default_rng(seed)
     k = 2
     n = size * k
     courses = 16
     ch = n / courses
-    y, x = np.mgrid[0:n, 0:n].astype(float)
-    row = np.floor(y / ch).astype(int)
-    fy = y / ch - row
-    # Block joints per course: varied lengths summing to the width.
-    rgb = np.zeros((n, n, 3))
-    edge_x = np.ones((n, n))
-    block_id = np.zeros((n, n), int)
+    boxes = []
     for r in range(courses):
-        lengths = []
+        off = rng.integers(0, 16) * n / 16
         total = 0
-        while total < 8:
-            L = int(rng.choice([1, 1, 2, 2, 3]))
-            L = min(L, 8 - total)
-            lengths.append(L)
+        while total < 16:
+            L = int(rng.choice([2, 3, 3, 4, 4, 5]))
+            L = min(L, 16 - total)
+            boxes.append(((off + total * n / 16) % n, r * ch, L * n / 16, ch))
             total += L
-        off = rng.integers(0, 8) * n / 8 / 2
-        starts = np.cumsum([0] + lengths[:-1]) * n / 8 + off
-        sel = row == r
-        xx = x[sel]
-        fxs = np.ones_like(xx)
-        ids = np.zeros_like(xx, int)
-        for i, (s0, L) in enumerate(zip(starts, lengths)):
-            rel = (xx - s0) % n
-            inside = rel < L * n / 8
-            d = np.minimum(rel, L * n / 8 - rel) / ch
-            fxs = np.where(inside, d, fxs)
-            ids = np.where(inside, r * 16 + i, ids)
-        edge_x[sel] = fxs
-        block_id[sel] = ids
-    edge = np.minimum(edge_x, np.minimum(fy, 1 - fy))
-    tone = rng.uniform(0.8, 1.15, courses * 16)[block_id]
-    hue = rng.uniform(-1, 1, courses * 16)[block_id]
-    nz = value_noise((n, n), 8, rng, 5)
-    fine = value_noise((n, n), 64, rng, 2)
-    mortar = smoothstep(0.05, 0.11, edge)
-    bevel = 0.72 + 0.28 * smoothstep(0.06, 0.22, edge)
-    top_light = 1 + 0.12 * smoothstep(0.25, 0.0, fy) - 0.12 * smoothstep(0.75, 1.0, fy)
-    base = np.array([0.45, 0.46, 0.52])
-    v = tone * (0.75 + 0.35 * nz + 0.15 * fine) * bevel * top_light
-    stone = base[None, None, :] * v[..., None]
-    stone[..., 0] += hue * 0.03
-    stone[..., 2] -= hue * 0.02
-    mort = np.array([0.16, 0.16, 0.19]) * (0.8 + 0.4 * fine)[..., None]
-    rgb = stone * mortar[..., None] + mort * (1 - mortar[..., None])
-    # Streaks of damp running down
-    streak = value_noise((n, n), 12, rng, 3)
-    rgb *= (0.9 + 0.1 * smoothstep(0.3, 0.7, streak))[..., None]
+    edge, ids = _box_edges(n, boxes)
+    rgb = _shade_slabs(edge, ids, n, rng, base=(0.47, 0.47, 0.53), tone_range=(0.72, 1.15), bevel_px=6 * k,
+                       relief=0.5, mortar_col=(0.13, 0.12, 0.14), mortar_px=2.5 * k, light=(-0.3, -0.8, 0.6),
+                       hue=(0.05, 0.01, -0.03))
+    # Damp streaks running down from the top of each course.
+    streak = value_noise((n, n), 16, rng, 3)
+    rgb *= (0.88 + 0.12 * smoothstep(0.3, 0.7, streak))[..., None]
     return downsample(rgba(rgb), k)
 
 
@@ -197,8 +219,8 @@ def unshadow(size=64):
 def player_glow(w=128, h=256):
     """An upright teal aura around the agent, strongest at chest height."""
     y, x = np.mgrid[0:h, 0:w].astype(float)
-    u = ((x + 0.5) / w - 0.5) / 0.30
-    v = ((y + 0.5) / h - 0.55) / 0.32
+    u = ((x + 0.5) / w - 0.5) / 0.38
+    v = ((y + 0.5) / h - 0.47) / 0.34
     r = np.sqrt(u * u + v * v)
     a = np.clip(1 - r, 0, 1) ** 1.8 * 0.85
     img = np.zeros((h, w, 4))
@@ -207,36 +229,43 @@ def player_glow(w=128, h=256):
     return img
 
 
+def fire_ramp(h):
+    """Black body colours: 0 nothing, then deep red, orange, yellow, white."""
+    stops = np.array([0.0, 0.25, 0.5, 0.75, 1.0])
+    cols = np.array([[0.0, 0.0, 0.0], [0.55, 0.06, 0.02], [1.0, 0.42, 0.06], [1.0, 0.8, 0.3], [1.0, 1.0, 0.9]])
+    h = np.clip(h, 0, 1)
+    out = np.zeros(h.shape + (3,))
+    for ch in range(3):
+        out[..., ch] = np.interp(h, stops, cols[:, ch])
+    return out
+
+
 def blast(c, size=128, seed=40):
-    """Ring c (0..8) of an explosion: a white-hot flash that swells into an
-    orange fireball, breaks into a ring of flame and fades to embers."""
+    """Ring c (0..8) of an explosion, drawn with additive blending: a white
+    flash that swells into a turbulent fireball with a shock ring, then cools
+    through orange and red to a few embers."""
     rng = np.random.default_rng(seed)
     t = c / 8.0
     r = radial(size)
-    y, x = np.mgrid[0:size, 0:size].astype(float)
-    ang = np.arctan2(y - size / 2, x - size / 2)
-    nz = value_noise((size, size), 6, rng, 4)
-    radius = 0.12 + 0.36 * (1 - (1 - t) ** 2)
-    rr = r / radius + (nz - 0.5) * (0.35 + 0.3 * t)
-    core = np.clip(1 - rr, 0, 1)
-    ring_w = 0.25 + 0.2 * t
-    ring = np.exp(-((rr - 0.85) / ring_w) ** 2) * min(1.0, t * 3)
-    heat = np.clip(core * (1.6 - 1.4 * t) + ring * (0.9 - 0.5 * t), 0, 1.4)
-    fade = 1.0 if c < 6 else (9 - c) / 3.5
-    heat *= fade
-    col = np.zeros((size, size, 3))
-    hot = np.clip(heat, 0, 1.4)
-    col[..., 0] = np.clip(hot * 1.5, 0, 1)
-    col[..., 1] = np.clip(hot * 1.1 - 0.15, 0, 1)
-    col[..., 2] = np.clip(hot * 1.2 - 0.7, 0, 1)
-    # Sparks
-    sparks = (rng.random((size, size)) > 0.996) & (r < radius * 1.4) & (r > radius * 0.5)
+    nz = value_noise((size, size), 5, rng, 4)
+    nz2 = value_noise((size, size), 11, rng, 3)
+    radius = 0.10 + 0.32 * (1 - (1 - t) ** 2.2)
+    rr = r / radius + (nz - 0.5) * (0.25 + 0.5 * t)
+    ball = np.clip(1 - rr, 0, 1) ** (0.45 + 0.5 * t)
+    # The middle burns out first, leaving a rolling rim of flame.
+    hollow = 1 - 0.55 * min(1.0, t * 1.6) * np.clip(1 - rr * 1.4, 0, 1)
+    heat = ball * hollow * (1.6 - 1.25 * t) * (0.75 + 0.5 * nz2)
+    shock_r = 0.12 + 0.42 * min(1.0, t * 1.8)
+    shock = np.exp(-((r - shock_r) / 0.035) ** 2) * max(0.0, 1 - t * 1.8) * 0.45
+    heat = heat + shock * (0.6 + 0.4 * nz2)
+    sparks = (rng.random((size, size)) > 0.994) & (r < radius * 1.5) & (r > radius * 0.4)
     spark = np.zeros((size, size))
-    spark[sparks] = 1.0 * fade
-    spark = np.array(Image.fromarray((spark * 255).astype(np.uint8)).filter(ImageFilter.GaussianBlur(0.8))) / 255.0
-    col = np.maximum(col, spark[..., None] * np.array([1.0, 0.85, 0.5]))
-    a = np.clip(heat * 1.2 + spark * 2, 0, 1) * (1 - smoothstep(0.46, 0.5, r))
-    del ang
+    spark[sparks] = max(0.0, 1.1 - t)
+    spark = np.asarray(Image.fromarray((spark * 255).astype(np.uint8)).filter(ImageFilter.GaussianBlur(0.7))) / 255.0
+    heat = np.maximum(heat, spark * 2.5)
+    heat *= 1 - smoothstep(0.34, 0.48, r)
+    col = fire_ramp(heat)
+    a = np.clip(heat * 1.6, 0, 1)
     return rgba(col, a)
 
 
@@ -321,14 +350,24 @@ def logo(w=1024, h=256):
     crescent moon."""
     k = 2
     W, H = w * k, h * k
-    font = ImageFont.truetype(FONT_DIR + "DejaVuSans-Bold.ttf", 150 * k)
     text = "MURKWELL"
+    rr = 56 * k                      # moon radius
+    gap = 34 * k
+    size = 150 * k
+    while True:
+        font = ImageFont.truetype(FONT_DIR + "DejaVuSans-Bold.ttf", size)
+        probe = ImageDraw.Draw(Image.new("L", (8, 8)))
+        bbox = probe.textbbox((0, 0), text, font=font)
+        tw, th = bbox[2] - bbox[0], bbox[3] - bbox[1]
+        if tw + 2 * rr + gap <= W * 0.9 and th <= H * 0.62:
+            break
+        size -= 2 * k
+    total = tw + 2 * rr + gap
+    left = (W - total) // 2
+    ox = left + 2 * rr + gap - bbox[0]
+    oy = (H - th) // 2 - bbox[1]
     tmp = Image.new("L", (W, H), 0)
     d = ImageDraw.Draw(tmp)
-    bbox = d.textbbox((0, 0), text, font=font)
-    tw, th = bbox[2] - bbox[0], bbox[3] - bbox[1]
-    ox = (W - tw) // 2 - bbox[0] + 40 * k
-    oy = (H - th) // 2 - bbox[1] + 6 * k
     d.text((ox, oy), text, font=font, fill=255)
     mask = np.asarray(tmp).astype(float) / 255.0
     glow = np.asarray(tmp.filter(ImageFilter.GaussianBlur(18 * k))).astype(float) / 255.0
@@ -350,7 +389,7 @@ def logo(w=1024, h=256):
     rgb = rgb * (1 - mask[..., None]) + letters * mask[..., None]
     a = np.maximum(a, mask)
     # crescent moon left of the title
-    cy, cx, rr = H * 0.46, ox - 95 * k, 62 * k
+    cy, cx = H * 0.5, left + rr
     y, x = np.mgrid[0:H, 0:W].astype(float)
     d1 = np.sqrt((x - cx) ** 2 + (y - cy) ** 2)
     d2 = np.sqrt((x - cx - 26 * k) ** 2 + (y - cy + 14 * k) ** 2)
