@@ -31,7 +31,7 @@ import tiles  # noqa: E402
 
 FACINGS = [1, 2, 3, 4, 6, 7, 8, 9]
 CELL = 128
-ACTOR_SHAPE = {"x": 0, "y": -24, "w": 96, "h": 96}  # y: the floor line, see data/README.md
+ACTOR_SHAPE = {"x": 0, "y": -24, "w": 96, "h": 96}  # y: the floor line, see README.md here
 LICENCE_SRC = "/usr/share/doc/fonts-dejavu-core/copyright"
 
 

@@ -177,10 +177,10 @@ def rifle(grip, muzzle_dir, up, L):
     prims = [
         Box(grip + m @ np.array([0, 0.12, 0.03]), (0.035, 0.30, 0.05), L.gun, m),
         Box(grip + m @ np.array([0, -0.22, 0.0]), (0.032, 0.12, 0.055), L.gun_wood, m),
-        Capsule(grip + m @ np.array([0, 0.40, 0.05]), grip + m @ np.array([0, 0.66, 0.05]), 0.022, L.gun),
+        Capsule(grip + m @ np.array([0, 0.40, 0.05]), grip + m @ np.array([0, 0.56, 0.05]), 0.022, L.gun),
         Box(grip + m @ np.array([0, 0.08, -0.07]), (0.025, 0.04, 0.06), L.gun, m),
     ]
-    tip = grip + m @ np.array([0, 0.70, 0.05])
+    tip = grip + m @ np.array([0, 0.58, 0.05])
     return prims, tip
 
 
@@ -231,7 +231,7 @@ def build_guard(p, flash=0.0):
             f = g_dir / np.linalg.norm(g_dir)
             prims.append(Sphere(tip + f * 0.12, 0.12 * flash, L.flash))
             prims.append(Sphere(tip + f * 0.10, 0.07 * flash, L.flash_core))
-            prims.append(Capsule(tip + f * 0.05, tip + f * 0.32 * flash, 0.04 * flash, L.flash_core))
+            prims.append(Capsule(tip + f * 0.05, tip + f * 0.24 * flash, 0.04 * flash, L.flash_core))
     return prims
 
 
@@ -317,6 +317,6 @@ def guard_shoot_pose(i):
     p.update(spread=0.12, hip_l=0.25, hip_r=-0.2, knee_l=0.35, knee_r=0.1,
              lean=0.06 - 0.1 * rec, twist=0.0)
     back = -0.05 * rec
-    p.update(hand_r=(0.10, 0.28 + back, 0.02 + 0.02 * rec), hand_l=(-0.06, 0.55 + back, 0.03 + 0.03 * rec),
+    p.update(hand_r=(0.10, 0.18 + back, 0.02 + 0.02 * rec), hand_l=(-0.06, 0.45 + back, 0.03 + 0.03 * rec),
              gun=dict(dir=(-0.12, 1.0, -0.12 + 0.12 * rec)))
     return p, flash

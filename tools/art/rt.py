@@ -292,7 +292,7 @@ RIM_COL = np.array([0.45, 0.65, 1.0])   # cold moonlight from behind
 
 
 def render(prims, size, px_per_unit_x, px_per_unit_z, ground_row, ss=3,
-           outline=(0.03, 0.04, 0.07, 0.85), key=None, center_col=None):
+           outline=(0.03, 0.04, 0.07, 0.85), key=None, center_col=None, elevation=ELEVATION):
     """Render the primitives into an RGBA float image (size x size, premultiplied
     not) with `ss` x `ss` supersampling. The point (0, 0, 0) lands at column
     size/2 (or `center_col`) and row `ground_row`."""
@@ -307,9 +307,11 @@ def render(prims, size, px_per_unit_x, px_per_unit_z, ground_row, ss=3,
     x = ((X - cx) / sx).ravel()
     bz = ((gy - R) / sz).ravel()
     far = 20.0
-    o = np.stack([x, np.full_like(x, -far), bz + far * TAN_E], 1)
-    # The rays start on a plane far in front and travel along VIEW.
-    d = VIEW
+    tan_e = math.tan(elevation)
+    view = np.array([0.0, math.cos(elevation), -math.sin(elevation)])
+    o = np.stack([x, np.full_like(x, -far), bz + far * tan_e], 1)
+    # The rays start on a plane far in front and travel along the view.
+    d = view
     best = np.full(len(x), np.inf)
     nrm = np.zeros((len(x), 3))
     idx = np.full(len(x), -1)
@@ -318,9 +320,9 @@ def render(prims, size, px_per_unit_x, px_per_unit_z, ground_row, ss=3,
         # Only the rays inside the primitive's projected bounding square.
         c, r = p.bound()
         col = cx + c[0] * sx
-        row = gy - (c[2] + c[1] * TAN_E) * sz
+        row = gy - (c[2] + c[1] * tan_e) * sz
         rc = r * sx + 2
-        rr = r / math.cos(ELEVATION) * sz + 2
+        rr = r / math.cos(elevation) * sz + 2
         c0, c1 = max(0, int(col - rc)), min(w, int(col + rc) + 1)
         r0, r1 = max(0, int(row - rr)), min(h, int(row + rr) + 1)
         if c0 >= c1 or r0 >= r1:
@@ -347,9 +349,9 @@ def render(prims, size, px_per_unit_x, px_per_unit_z, ground_row, ss=3,
         diff = np.clip(ndl * 0.8 + 0.2, 0, 1)[:, None]
         hemi = (n[:, 2] * 0.5 + 0.5)[:, None]
         amb = GROUND + (SKY - GROUND) * hemi
-        facing_v = np.clip(-(n @ VIEW), 0, 1)
+        facing_v = np.clip(-(n @ view), 0, 1)
         rim = ((1 - facing_v) ** 3)[:, None] * RIM_COL * 0.55 * m.rim
-        hv = norm(key - VIEW)
+        hv = norm(key - view)
         spec = (np.clip(n @ hv, 0, 1) ** m.shine)[:, None] * m.spec
         c = m.color * (amb + diff * KEY_COL * 0.95) + rim + spec
         c = c * (1 - m.emit) + m.color * m.emit

@@ -10,7 +10,7 @@ SIZE = 128                 # pixels per frame
 PX_X = SIZE / 2.5          # the billboard is 2.5 world units wide ...
 PX_Z = SIZE / 4.0          # ... and 4 high
 GROUND_ROW = SIZE * 3 / 4  # the quad's bottom quarter lies below the floor
-LIFT = 0.12                # world units the model is raised on its quad, so
+LIFT = 0.32                # world units the model is raised on its quad, so
                            # feet in front of the quad stay above the floor
 
 
@@ -64,7 +64,11 @@ def grounded(prims, facing=(0.0, 1.0), roll=0.0):
     return [p.transformed(np.eye(3), np.array([dx, 0, dz + LIFT])) for p in prims]
 
 
-MODEL_SCALE = 1.12
+MODEL_SCALE = 1.06
+# Characters are seen from a little lower than the game camera: a stride
+# toward the viewer then stays above the quad's floor line instead of sinking
+# into the floor, which hides everything of the quad below ground.
+CHAR_ELEVATION = math.radians(34.0)
 
 
 def scaled(p, k):
@@ -88,7 +92,7 @@ def frame(model_prims, facing, roll=0.0, ss=3):
     model_prims = [scaled(p, MODEL_SCALE) for p in model_prims]
     placed = rt.place(model_prims, chars.FACINGS[facing])
     placed = grounded(placed, chars.FACINGS[facing], roll)
-    return rt.render(placed, SIZE, PX_X, PX_Z, GROUND_ROW, ss=ss)
+    return rt.render(placed, SIZE, PX_X, PX_Z, GROUND_ROW, ss=ss, elevation=CHAR_ELEVATION)
 
 
 def prop_frame(prims, scale=1.0, ss=3):
