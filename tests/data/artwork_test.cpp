@@ -458,4 +458,20 @@ TEST_F(Artwork, GlyphCellsDoNotBleed) {
     }
 }
 
+// The editor shows a tile's help on one row under its 16-column palette
+// (16 cells of 38 units plus 5 of padding on each side): each help text must
+// fit that row in the palette's font, or it runs off the canvas.
+TEST_F(Artwork, TileHelpFitsThePaletteRow) {
+    const Json::Value& glyphs = (*fonts_)["font3"]["chars"];
+    ASSERT_EQ(glyphs.size(), 256u);
+    const int row_width = 16 * (38 + 2 * 5) - 2 * 5;
+    for (const Json::Value& t : *tiles_) {
+        if (t.get("editor", 0).asInt() == 0) continue;
+        std::string help = t.get("help", "").asString();
+        int width = 0;
+        for (unsigned char c : help) width += glyphs[c]["w"].asInt();
+        EXPECT_LE(width, row_width) << t.get("name", "").asString() << ": \"" << help << "\"";
+    }
+}
+
 }  // namespace

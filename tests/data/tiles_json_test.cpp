@@ -102,6 +102,8 @@ TEST_F(TilesJson, ElementsAreWellFormed) {
         EXPECT_LE(name.size(), 31u) << name;
         EXPECT_TRUE(names.insert(name).second) << "name " << name << " used twice";
         EXPECT_FALSE(e["help"].asString().empty()) << name;
+        // Texts are drawn byte by byte from single-byte glyph tables: plain ASCII only.
+        for (unsigned char c : name + e["help"].asString()) EXPECT_LT(c, 128) << name;
         EXPECT_LE(e["help"].asString().size(), 319u) << name;
         EXPECT_TRUE(kinds.count(e["type"].asString())) << name << " type " << e["type"].asString();
         EXPECT_TRUE(kinds.count(e["view"].asString())) << name << " view " << e["view"].asString();

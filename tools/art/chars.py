@@ -35,6 +35,7 @@ PLAYER = Look(
     glove=Mat((0.10, 0.10, 0.12), spec=0.3),
     boot=Mat((0.09, 0.09, 0.11), spec=0.3),
     pack=Mat((0.20, 0.22, 0.27), spec=0.2),
+    vest=Mat((0.22, 0.26, 0.36), spec=0.25, rim=1.5),
     shoulder=0.21, hip=0.12, torso_r=(0.23, 0.15, 0.30), head_r=0.2,
     limb=0.085, leg=0.105,
 )
@@ -140,7 +141,10 @@ def build_player(p):
         prims.append(Capsule(j["ankle_" + side], j["foot_" + side], 0.07, L.boot))
     # Hips and torso
     prims.append(Ellipsoid(j["pelvis"] + body @ np.array([0, 0, 0.05]), (0.20, 0.13, 0.14), L.suit_dark, body))
-    prims.append(Ellipsoid(j["pelvis"] + body @ np.array([0, 0, 0.36]), (0.23, 0.15, 0.29), L.suit, body))
+    prims.append(Ellipsoid(j["pelvis"] + body @ np.array([0, 0, 0.36]), (0.23, 0.15, 0.29), L.vest, body))
+    # Teal piping down the front of the vest and a collar
+    prims.append(Ellipsoid(j["pelvis"] + body @ np.array([0, 0.02, 0.40]), (0.035, 0.145, 0.22), L.accent, body))
+    prims.append(Ellipsoid(j["pelvis"] + body @ np.array([0, 0, 0.62]), (0.15, 0.11, 0.05), L.suit_dark, body))
     # Teal belt and shoulder strap
     prims.append(Ellipsoid(j["pelvis"] + body @ np.array([0, 0, 0.13]), (0.205, 0.137, 0.045), L.accent, body))
     # Backpack

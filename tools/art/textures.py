@@ -299,6 +299,13 @@ def frame_box(fill, border, glow=None, radius=22, border_w=3.0, size=128, inner_
                                 r - bw - k, fill=None, outline=tuple(int(c * 255) for c in inner_hi), width=k)
 
     img = _ss_frame(size, k, draw)
+    # A sheen in the top ninth and a little shade in the bottom one: both stay
+    # inside the rows that frame_draw never repeats vertically.
+    third = size // 3
+    y = np.arange(size, dtype=float)
+    gain = 1 + 0.35 * np.clip(1 - (y - 4) / (third - 6), 0, 1) ** 2 \
+        - 0.18 * np.clip((y - (size - third)) / (third - 4), 0, 1) ** 2
+    img[..., :3] = np.clip(img[..., :3] * gain[:, None, None], 0, 1)
     # Make the edge bands exactly uniform along their length (copy the middle
     # column/row over the middle ninth), so tiling shows no seams.
     mid = size // 2
