@@ -263,6 +263,9 @@ def walk_pose(i, run=False):
     p["elbow_l"] = (1.3 if run else 0.3) + 0.2 * max(0.0, -s)
     p["elbow_r"] = (1.3 if run else 0.3) + 0.2 * max(0.0, s)
     p["twist"] = 0.12 * s * (1.6 if run else 1.0)
+    if i == 0 and not run:
+        # Frame 0 doubles as the standing pose of a guard: feet together.
+        p.update(knee_l=0.08, knee_r=0.08, toe_l=0.0, toe_r=0.0, spread=0.05)
     return p
 
 

@@ -158,7 +158,8 @@ def icon_hole(floor_tex, crater=True):
 
 
 def icon_block(walls_tex, z1, mult=(1, 1, 1)):
-    iso = Iso(z1=z1)
+    # A tall block keeps the walls' height scale and narrows instead.
+    iso = Iso(half=50 if z1 <= 2.5 else 36, z1=z1)
     iso.block(0, z1, crop_cell(walls_tex), mult=mult, side_tex=side_strip(walls_tex, z1))
     return iso.result()
 
