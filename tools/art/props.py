@@ -139,7 +139,7 @@ def statue():
 
 
 BUILDERS = {
-    "bomb1": (bomb1, 1.15), "bomb2": (bomb2, 1.1), "bomb3": (bomb3, 1.1), "bomb4": (bomb4, 1.35),
-    "cartridge": (cartridge, 1.0), "barrel": (barrel, 1.0), "bush": (bush, 1.1),
+    "bomb1": (bomb1, 1.4), "bomb2": (bomb2, 1.35), "bomb3": (bomb3, 1.35), "bomb4": (bomb4, 1.6),
+    "cartridge": (cartridge, 1.2), "barrel": (barrel, 1.0), "bush": (bush, 1.1),
     "statue": (statue, 0.95),
 }
