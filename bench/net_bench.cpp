@@ -54,7 +54,8 @@ struct Environment {
         g->state = 0;  // no screens: a stored download re-enters nothing
     }
     ~Environment() {
-        if (dir.rfind("/tmp/murkwell-bench-", 0) == 0) system(("rm -rf '" + dir + "'").c_str());
+        if (dir.rfind("/tmp/murkwell-bench-", 0) == 0 && system(("rm -rf '" + dir + "'").c_str()) != 0)
+            fprintf(stderr, "cannot remove %s\n", dir.c_str());
     }
 };
 

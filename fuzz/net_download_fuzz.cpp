@@ -32,8 +32,11 @@ struct Fixture {
     Guarded* box = nullptr;
 
     Fixture() {
-        char tmpl[] = "/tmp/murkwell-fuzz-XXXXXX";
-        if (!mkdtemp(tmpl)) abort();
+        // Memory-backed when possible: every stored download syncs its files.
+        char shm[] = "/dev/shm/murkwell-fuzz-XXXXXX";
+        char tmp[] = "/tmp/murkwell-fuzz-XXXXXX";
+        char* tmpl = mkdtemp(shm) ? shm : tmp;
+        if (tmpl == tmp && !mkdtemp(tmp)) abort();
         dir = tmpl;
         setenv("APPDATA", dir.c_str(), 1);
         driver().app_name = "Murkwell";
@@ -45,6 +48,10 @@ struct Fixture {
         box = new Guarded();
         memset(box->guard, 0xA5, sizeof box->guard);
         snprintf(box->g.download_query, sizeof box->g.download_query, "c~fuzz");
+    }
+    ~Fixture() {
+        app_handles().net_db.close();
+        if (system(("rm -rf '" + dir + "'").c_str()) != 0) fprintf(stderr, "cannot remove %s\n", dir.c_str());
     }
 };
 

@@ -196,13 +196,17 @@ const std::string GOOD_HEAD = "HTTP/1.0 200 OK\r\nX-Response: 1\r\nContent-Type:
 class Recorder : public State {
 public:
     Recorder(game* g, int number) : State(g), number(number) {}
-    void enter() override { ++enters; }
+    void enter() override {
+        ++enters;
+        if (on_enter) on_enter();
+    }
     void leave() override {
         ++leaves;
         if (number == STATE_MENU_ERROR) g->state = g->error_return_state;
     }
     int number;
     int enters = 0, leaves = 0;
+    std::function<void()> on_enter;
 };
 
 // ---------------------------------------------------------------------------
@@ -469,26 +473,46 @@ TEST_F(ApiTest, ShareKeepsAnExistingName) {
 }
 
 TEST_F(ApiTest, SlotsArePolledInTheirFixedOrder) {
-    ScriptServer server([](const std::string&) { return std::optional<std::string>(GOOD_HEAD); });
+    ScriptServer server;  // scripted: replies only when told
     use_server(server);
     set_text(g.download_query, "c~featured");
     set_text(g.edit_level.id, "1");
-    // Started in the reverse order; each connects at its first poll, so the
-    // server accepts them in the polling order.
+    // Started in the reverse order of polling.
     api_valid(g);
     api_plays(g, 1, 1);
     api_download(g);
     api_share(g, 1);
     api_track(g, 1, "lvl", "start");
-    web_poll(g);
-    ASSERT_TRUE(server.wait_requests(5));
-    std::vector<std::string> actions;
-    for (size_t i = 0; i < 5; ++i) actions.push_back(param(server.request(i), "_action"));
-    EXPECT_EQ(actions, (std::vector<std::string>{"track", "share", "download", "plays", "valid"}));
+    ASSERT_TRUE(frames_until([&] { return server.requests_read() == 5; }));
+
+    // Every slot gets an error reply naming its action, and the connection is
+    // closed; once all five replies have arrived, one pass finishes them all.
+    for (size_t i = 0; i < 5; ++i) {
+        server.send(i, "HTTP/1.0 200 OK\nX-Response: 0\nX-Error: " + param(server.request(i), "_action") + "\n\n");
+        server.close(i);
+    }
     WebSlots& s = web_slots();
-    EXPECT_TRUE(frames_until([&] {
+    const WebRequest* const order[5] = {&s.track, &s.share, &s.download, &s.plays, &s.valid};
+    for (const WebRequest* r : order) {
+        ASSERT_NE(r->conn, nullptr);
+        pollfd p = {r->conn->sock, POLLRDHUP, 0};
+        const auto t0 = std::chrono::steady_clock::now();
+        while (poll(&p, 1, 0) == 0 && nettest::seconds_since(t0) < nettest::WAIT_SECONDS) usleep(500);
+        ASSERT_TRUE(p.revents & POLLRDHUP);
+    }
+
+    // Each error shown records its text and which slots were already freed.
+    std::vector<std::string> seen;
+    screen(STATE_MENU_ERROR).on_enter = [&] {
+        std::string freed;
+        for (const WebRequest* r : order) freed += r->conn ? '.' : 'x';
+        seen.push_back(std::string(g.error_text) + " " + freed);
+    };
+    ASSERT_TRUE(frames_until([&] {
         return !s.track.conn && !s.share.conn && !s.download.conn && !s.plays.conn && !s.valid.conn;
     }));
+    EXPECT_EQ(seen, (std::vector<std::string>{"share x....", "download xx...", "valid xxxx."}));
+    EXPECT_EQ(g.error_return_state, STATE_MENU_MAIN);
 }
 
 // ---------------------------------------------------------------------------

@@ -450,7 +450,8 @@ TEST(WebRequestObject, DefaultsAndAssignmentNeverShareTheConnection) {
     EXPECT_EQ(copy.conn, nullptr);
     EXPECT_EQ(copy.port, server.port());
 
-    a = a;  // self-assignment keeps the connection
+    WebRequest& same = a;
+    a = same;  // self-assignment keeps the connection
     EXPECT_EQ(a.conn, first);
     a = WebRequest();  // a fresh request: the previous connection is freed
     EXPECT_EQ(a.conn, nullptr);

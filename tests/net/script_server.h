@@ -84,6 +84,11 @@ public:
         return i < conns_.size() ? conns_[i]->request : std::string();
     }
 
+    size_t requests_read() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return count_read();
+    }
+
     size_t connections() {
         std::lock_guard<std::mutex> lock(mutex_);
         return conns_.size();
@@ -120,9 +125,12 @@ private:
         return n;
     }
 
+    // Queues a command for connection i, waiting until it has been accepted.
     void command(size_t i, Command c) {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::unique_lock<std::mutex> lock(mutex_);
+            cv_.wait_for(lock, std::chrono::duration<double>(WAIT_SECONDS),
+                         [&] { return i < conns_.size(); });
             if (i >= conns_.size()) return;
             conns_[i]->commands.push_back(std::move(c));
         }
@@ -140,11 +148,14 @@ private:
             if (poll(&p, 1, 20) <= 0) continue;
             const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0) continue;
-            std::lock_guard<std::mutex> lock(mutex_);
-            conns_.push_back(std::make_unique<Conn>());
-            Conn* c = conns_.back().get();
-            c->fd = fd;
-            c->thread = std::thread([this, c] { serve(c); });
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                conns_.push_back(std::make_unique<Conn>());
+                Conn* c = conns_.back().get();
+                c->fd = fd;
+                c->thread = std::thread([this, c] { serve(c); });
+            }
+            cv_.notify_all();
         }
     }
 
