@@ -11,57 +11,48 @@ namespace {
 const float DIAGONAL = 1.4142135f;
 const int N_CELLS = MAP_SIZE * MAP_SIZE;
 
-// One search's node per cell. `stamp` equal to the current search number means
-// the node is open or closed in this search; anything else means untouched, so
-// nothing is cleared between searches.
+// The open set is a bucket queue keyed by f: bucket floor(f * 4) holds a list of
+// entries naming the open nodes whose f falls in it, and the node taken is the one
+// with the smallest (f, y * 65536 + x) in the lowest non-empty bucket. Within the
+// playable area y * 65536 + x orders exactly like the cell index x + 128 * y, so
+// the cell index breaks ties. A node whose f drops into another bucket gets a new
+// entry there; the old one is recognised as stale (the node is closed, or its f
+// lies in another bucket) and dropped when its bucket is scanned. f is never
+// negative and stays below the cost of a path through every cell plus the largest h.
+const int BUCKETS_PER_UNIT = 4;
+const int N_BUCKETS = int((N_CELLS * 1.5f + 256.0f) * BUCKETS_PER_UNIT);
+const int N_ENTRIES = N_CELLS * 9;  // one per opening, at most 8 more per cell
+
+// One search's node per cell. Each search takes two tag values: `open` (2 n) and
+// `closed` (2 n + 1); a tag below `open` means the node is untouched in this
+// search, so nothing is cleared between searches. `bucket` is the bucket of f, so a
+// stale entry is told by one compare.
 struct Node {
     float g, f;
-    uint32_t stamp;
-    uint16_t parent;
-    uint8_t closed;
-    uint8_t pad;
+    uint32_t tag;
+    int32_t bucket;
 };
 
-// The open set as a binary min-heap of (f bits << 32 | y * 65536 + x). f is never
-// negative, so its bits order like the float; the low word breaks ties by y then x.
-// A replaced node leaves its old entry behind; the smaller entry is always taken
-// first and closes the node, so the stale one is skipped when it surfaces. Each
-// node can be pushed at most once per expanded neighbour, so 8 per cell bounds it.
+struct Entry {
+    int32_t next;  // next entry of the bucket; -1 ends it
+    int32_t cell;
+};
+
 struct Search {
     Node nodes[N_CELLS];
-    uint64_t heap[N_CELLS * 8];
-    int heap_n = 0;
-    uint32_t stamp = 0;
+    uint16_t parent[N_CELLS];
+    int32_t head[N_BUCKETS];
+    Entry entries[N_ENTRIES];
+    int lo_touched = N_BUCKETS, hi_touched = -1;  // buckets to empty before the next search
+    uint32_t tag = 0;  // the closed tag of the last search
     PathCell result[N_CELLS];
 
-    void push(uint64_t k) {
-        int i = heap_n++;
-        while (i > 0) {
-            const int p = (i - 1) >> 1;
-            if (heap[p] <= k) break;
-            heap[i] = heap[p];
-            i = p;
-        }
-        heap[i] = k;
-    }
-
-    uint64_t pop() {
-        const uint64_t top = heap[0];
-        const uint64_t last = heap[--heap_n];
-        const int n = heap_n;
-        int i = 0;
-        for (;;) {
-            int c = 2 * i + 1;
-            if (c >= n) break;
-            if (c + 1 < n && heap[c + 1] < heap[c]) ++c;
-            if (heap[c] >= last) break;
-            heap[i] = heap[c];
-            i = c;
-        }
-        if (n > 0) heap[i] = last;
-        return top;
+    Search() {
+        for (int32_t& h : head) h = -1;
     }
 };
+
+inline int bucket_of(float f) { return int(f * float(BUCKETS_PER_UNIT)); }
 
 Search* g_search = nullptr;
 
@@ -70,11 +61,30 @@ Search& search_state() {
     return *g_search;
 }
 
-inline uint64_t open_key(float f, int x, int y) {
-    uint32_t bits;
-    memcpy(&bits, &f, sizeof bits);
-    return (uint64_t(bits) << 32) | uint32_t(y * 65536 + x);
-}
+// Usable neighbours by what blocks them. Index bits 0..3: the axis neighbours N, E,
+// S, W are solid or outside 4..123; bits 4..7: the diagonal cells NW, NE, SW, SE
+// are solid. Result bit k: neighbour k is usable, in the order N, E, S, W, NW, NE,
+// SW, SE (a diagonal needs both axis cells beside it free: no corner is cut).
+struct NeighbourTable {
+    uint8_t usable[256];
+    NeighbourTable() {
+        for (int m = 0; m < 256; ++m) {
+            const bool n = !(m & 1), e = !(m & 2), s = !(m & 4), w = !(m & 8);
+            int u = (n ? 1 : 0) | (e ? 2 : 0) | (s ? 4 : 0) | (w ? 8 : 0);
+            if (n && w && !(m & 16)) u |= 16;
+            if (n && e && !(m & 32)) u |= 32;
+            if (s && w && !(m & 64)) u |= 64;
+            if (s && e && !(m & 128)) u |= 128;
+            usable[m] = uint8_t(u);
+        }
+    }
+};
+const NeighbourTable NEIGHBOURS;
+const int NB_DX[8] = {0, 1, 0, -1, -1, 1, -1, 1};
+const int NB_DY[8] = {-1, 0, 1, 0, -1, -1, 1, 1};
+const int NB_DI[8] = {-MAP_SIZE, 1, MAP_SIZE, -1, -MAP_SIZE - 1, -MAP_SIZE + 1, MAP_SIZE - 1,
+                      MAP_SIZE + 1};
+const float NB_COST[8] = {1.0f, 1.0f, 1.0f, 1.0f, DIAGONAL, DIAGONAL, DIAGONAL, DIAGONAL};
 
 inline int iabs(int v) { return v < 0 ? -v : v; }
 
@@ -92,81 +102,133 @@ int find_path(const game& g, int sx, int sy, int gx, int gy, const PathCell** ce
     if ((F[start] & CELL_SOLID) || (F[goal] & CELL_SOLID)) return 0;
 
     Search& s = search_state();
-    if (++s.stamp == 0) {  // wrapped: forget every node once
-        for (Node& n : s.nodes) n.stamp = 0;
-        s.stamp = 1;
+    for (int b = s.lo_touched; b <= s.hi_touched; ++b) s.head[b] = -1;
+    if (s.tag >= 0xFFFFFFF0u) {  // tags about to wrap: forget every node once
+        for (Node& n : s.nodes) n.tag = 0;
+        s.tag = 1;
     }
-    const uint32_t stamp = s.stamp;
-    Node* nodes = s.nodes;
-    s.heap_n = 0;
+    const uint32_t open = s.tag + 1, closed = s.tag + 2;
+    s.tag = closed;
+    Node* const nodes = s.nodes;
+    uint16_t* const parent = s.parent;
+    int32_t* const head = s.head;
+    Entry* const entries = s.entries;
+    int n_entries = 0, open_count = 0;
+    int low = N_BUCKETS, lo_touched = N_BUCKETS, hi_touched = -1;
+
+    auto open_in_bucket = [&](int cell, int b) {
+        entries[n_entries] = Entry{head[b], cell};
+        head[b] = n_entries++;
+        low = b < low ? b : low;
+        lo_touched = b < lo_touched ? b : lo_touched;
+        hi_touched = b > hi_touched ? b : hi_touched;
+    };
 
     {
         Node& n = nodes[start];
-        n.stamp = stamp;
-        n.closed = 0;
+        n.tag = open;
         n.g = 0.0f;
         n.f = float(iabs(sx - gx) + iabs(sy - gy));
-        n.parent = uint16_t(start);
-        s.push(open_key(n.f, sx, sy));
+        n.bucket = bucket_of(n.f);
+        parent[start] = uint16_t(start);
+        open_in_bucket(start, n.bucket);
+        open_count = 1;
     }
 
-    while (s.heap_n > 0) {
-        const uint64_t key = s.pop();
-        const int ox = int(key & 0xFFFF), oy = int((key >> 16) & 0xFFFF);
-        const int i = cell_index(ox, oy);
-        Node& cur = nodes[i];
-        if (cur.closed) continue;  // a stale entry of a replaced node
-        cur.closed = 1;
-        if (i == goal) {
-            int n = 1;
-            for (int c = i; c != start; c = nodes[c].parent) ++n;
-            int k = n;
-            for (int c = i;; c = nodes[c].parent) {
-                s.result[--k] = PathCell{uint8_t(c % MAP_SIZE), uint8_t(c / MAP_SIZE)};
-                if (c == start) break;
+    int found = 0;
+    while (open_count > 0) {
+        // The smallest (f, cell) among the live entries of the lowest bucket; stale
+        // entries met on the way are unlinked.
+        int i = -1, best_link = -1;  // best_link: entry index whose `next` is the best
+        float best_f = 0.0f;
+        for (;;) {
+            int prev = -1;
+            for (int e = head[low]; e >= 0;) {
+                const int c = entries[e].cell;
+                const int next = entries[e].next;
+                const Node& n = nodes[c];
+                if (n.tag != open || n.bucket != low) {
+                    if (prev < 0) head[low] = next; else entries[prev].next = next;
+                    e = next;
+                    continue;
+                }
+                if (i < 0 || n.f < best_f || (n.f == best_f && c < i)) {
+                    i = c;
+                    best_f = n.f;
+                    best_link = prev;
+                }
+                prev = e;
+                e = next;
             }
-            *cells = s.result;
-            return n;
+            if (i >= 0) break;
+            ++low;
+        }
+        if (best_link < 0) {
+            head[low] = entries[head[low]].next;
+        } else {
+            const int e = entries[best_link].next;
+            entries[best_link].next = entries[e].next;
+        }
+        --open_count;
+        Node& cur = nodes[i];
+        cur.tag = closed;
+        if (i == goal) {
+            found = 1;
+            break;
         }
 
+        // The current cell lies in 4..123, so its eight neighbours are on the grid.
+        const int ox = i % MAP_SIZE, oy = i / MAP_SIZE;
+        const unsigned blocked =
+            ((F[i - MAP_SIZE] & CELL_SOLID) | (oy == MAP_MIN)) |
+            ((F[i + 1] & CELL_SOLID) | (ox == MAP_MAX)) << 1 |
+            ((F[i + MAP_SIZE] & CELL_SOLID) | (oy == MAP_MAX)) << 2 |
+            ((F[i - 1] & CELL_SOLID) | (ox == MAP_MIN)) << 3 |
+            (F[i - MAP_SIZE - 1] & CELL_SOLID) << 4 | (F[i - MAP_SIZE + 1] & CELL_SOLID) << 5 |
+            (F[i + MAP_SIZE - 1] & CELL_SOLID) << 6 | (F[i + MAP_SIZE + 1] & CELL_SOLID) << 7;
+        unsigned usable = NEIGHBOURS.usable[blocked];
         const float cg = cur.g;
-        auto relax = [&](int nx, int ny, float cost) {
-            const int ni = cell_index(nx, ny);
+        while (usable) {
+            const int k = __builtin_ctz(usable);
+            usable &= usable - 1;
+            const int ni = i + NB_DI[k];
             Node& n = nodes[ni];
-            const float ng = cg + cost;
-            const float nf = ng + float(iabs(nx - gx) + iabs(ny - gy));
-            if (n.stamp == stamp) {
-                if (n.closed || !(nf < n.f)) return;
-            } else {
-                n.stamp = stamp;
-                n.closed = 0;
+            const float ng = cg + NB_COST[k];
+            const float nf = ng + float(iabs(ox + NB_DX[k] - gx) + iabs(oy + NB_DY[k] - gy));
+            if (n.tag >= open) {  // seen in this search
+                if (n.tag == closed || !(nf < n.f)) continue;
+                n.g = ng;
+                n.f = nf;
+                parent[ni] = uint16_t(i);
+                const int b = bucket_of(nf);
+                if (b != n.bucket) {  // the old entry goes stale
+                    n.bucket = b;
+                    open_in_bucket(ni, b);
+                }
+                continue;
             }
+            n.tag = open;
             n.g = ng;
             n.f = nf;
-            n.parent = uint16_t(i);
-            s.push(open_key(nf, nx, ny));
-        };
-
-        // The current cell lies in 4..123, so its eight neighbours are on the grid;
-        // a neighbour is usable only inside 4..123. The two cells beside a
-        // diagonal move are the axis neighbours, read once here.
-        const bool in_n = oy - 1 > 3, in_e = ox + 1 < 124, in_s = oy + 1 < 124, in_w = ox - 1 > 3;
-        const bool sol_n = F[i - MAP_SIZE] & CELL_SOLID, sol_e = F[i + 1] & CELL_SOLID;
-        const bool sol_s = F[i + MAP_SIZE] & CELL_SOLID, sol_w = F[i - 1] & CELL_SOLID;
-        if (in_n && !sol_n) relax(ox, oy - 1, 1.0f);
-        if (in_e && !sol_e) relax(ox + 1, oy, 1.0f);
-        if (in_s && !sol_s) relax(ox, oy + 1, 1.0f);
-        if (in_w && !sol_w) relax(ox - 1, oy, 1.0f);
-        if (in_n && in_w && !sol_n && !sol_w && !(F[i - MAP_SIZE - 1] & CELL_SOLID))
-            relax(ox - 1, oy - 1, DIAGONAL);
-        if (in_n && in_e && !sol_n && !sol_e && !(F[i - MAP_SIZE + 1] & CELL_SOLID))
-            relax(ox + 1, oy - 1, DIAGONAL);
-        if (in_s && in_w && !sol_s && !sol_w && !(F[i + MAP_SIZE - 1] & CELL_SOLID))
-            relax(ox - 1, oy + 1, DIAGONAL);
-        if (in_s && in_e && !sol_s && !sol_e && !(F[i + MAP_SIZE + 1] & CELL_SOLID))
-            relax(ox + 1, oy + 1, DIAGONAL);
+            n.bucket = bucket_of(nf);
+            parent[ni] = uint16_t(i);
+            open_in_bucket(ni, n.bucket);
+            ++open_count;
+        }
     }
-    return 0;
+    s.lo_touched = lo_touched;
+    s.hi_touched = hi_touched;
+    if (!found) return 0;
+
+    int n = 1;
+    for (int c = goal; c != start; c = parent[c]) ++n;
+    int k = n;
+    for (int c = goal;; c = parent[c]) {
+        s.result[--k] = PathCell{uint8_t(c % MAP_SIZE), uint8_t(c / MAP_SIZE)};
+        if (c == start) break;
+    }
+    *cells = s.result;
+    return n;
 }
 
 void set_path(game& g, actor& a, int gx, int gy, int force) {
