@@ -227,26 +227,24 @@ actor* actor_at(game& g, int x, int y) {
     return nullptr;
 }
 
-void build_flags(game& g) {
-    uint16_t info[256];
-    for (int t = 0; t < 256; ++t) {
-        const tile_entry& e = g.tiles[t];
-        uint16_t v = 0;
-        if (e.solid) v |= INFO_SOLID;
-        if (e.opaque) v |= INFO_OPAQUE;
-        if (e.kind == TILE_DARK) v |= INFO_DARK;
-        if (e.kind == TILE_PILLAR) v |= INFO_PILLAR;
-        if (e.view == TILE_SPRITE) v |= INFO_SPRITE;
-        if (e.shadow != 0) v |= INFO_CASTS;
-        if (e.shadow > 0) v |= INFO_SHADOW1;
-        if (e.shadow > 1) v |= INFO_SHADOW2;
-        info[t] = v;
-    }
+namespace {
 
-    level& lv = g.level;
-    const uint8_t* map = lv.map;
-    uint8_t* flags = g.flags;
-    memset(flags, 0, sizeof g.flags);
+// The part of the flag grid that depends on the map and the catalogue alone (all
+// but the lamps' light), with the count of targets, kept for the map and tile
+// facts it was made from. Play rebuilds the flags every tick while the map rarely
+// changes, so most rebuilds are a compare and a copy. Keyed by content, so it is
+// right for any game record.
+struct StaticFlags {
+    bool valid = false;
+    uint16_t info[256];
+    uint8_t map[MAP_SIZE * MAP_SIZE];
+    uint8_t flags[MAP_SIZE * MAP_SIZE];
+    int targets = 0;
+};
+StaticFlags g_static_flags;
+
+void build_static_flags(const uint16_t* info, const uint8_t* map, uint8_t* flags, int* targets_out) {
+    memset(flags, 0, MAP_SIZE * MAP_SIZE);
     int targets = 0;
     for (int y = MAP_MIN; y <= MAP_MAX; ++y) {
         for (int x = MAP_MIN; x <= MAP_MAX; ++x) {
@@ -271,8 +269,40 @@ void build_flags(game& g) {
             targets += (v & INFO_PILLAR) != 0;
         }
     }
-    lv.targets_left = targets;
+    *targets_out = targets;
+}
 
+}  // namespace
+
+void build_flags(game& g) {
+    uint16_t info[256];
+    for (int t = 0; t < 256; ++t) {
+        const tile_entry& e = g.tiles[t];
+        uint16_t v = 0;
+        if (e.solid) v |= INFO_SOLID;
+        if (e.opaque) v |= INFO_OPAQUE;
+        if (e.kind == TILE_DARK) v |= INFO_DARK;
+        if (e.kind == TILE_PILLAR) v |= INFO_PILLAR;
+        if (e.view == TILE_SPRITE) v |= INFO_SPRITE;
+        if (e.shadow != 0) v |= INFO_CASTS;
+        if (e.shadow > 0) v |= INFO_SHADOW1;
+        if (e.shadow > 1) v |= INFO_SHADOW2;
+        info[t] = v;
+    }
+
+    level& lv = g.level;
+    StaticFlags& c = g_static_flags;
+    if (!c.valid || memcmp(c.info, info, sizeof info) != 0 ||
+        memcmp(c.map, lv.map, sizeof c.map) != 0) {
+        memcpy(c.info, info, sizeof info);
+        memcpy(c.map, lv.map, sizeof c.map);
+        build_static_flags(c.info, c.map, c.flags, &c.targets);
+        c.valid = true;
+    }
+    memcpy(g.flags, c.flags, sizeof g.flags);
+    lv.targets_left = c.targets;
+
+    uint8_t* flags = g.flags;
     for (const actor& a : lv.actors) {
         if (!a.active || a.kind != ACTOR_LAMP) continue;
         const int cx = a.cell_x, cy = a.cell_y;

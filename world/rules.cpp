@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "core/state.h"
 #include "world/bombs.h"
@@ -31,8 +32,21 @@ bool tile_solid_under(const game& g, const actor& a) {
     return on_map(x, y) && tile_solid(g, g.level.map[cell_index(x, y)]);
 }
 
+// "<base>-<facing>-<frame>", the animation name of a player or guard. Runs for
+// every such actor on every tick, so the usual single digits skip snprintf.
 void set_anim(game& g, actor& a, const char* base, int frame) {
-    snprintf(a.anim, sizeof a.anim, "%s-%d-%d", base, view_facing(g, a.facing), frame);
+    const int facing = view_facing(g, a.facing);
+    const size_t n = strlen(base);
+    if (facing >= 0 && facing <= 9 && frame >= 0 && frame <= 9 && n + 5 <= sizeof a.anim) {
+        memcpy(a.anim, base, n);
+        a.anim[n] = '-';
+        a.anim[n + 1] = char('0' + facing);
+        a.anim[n + 2] = '-';
+        a.anim[n + 3] = char('0' + frame);
+        a.anim[n + 4] = '\0';
+        return;
+    }
+    snprintf(a.anim, sizeof a.anim, "%s-%d-%d", base, facing, frame);
 }
 
 int frame_of(const actor& a) { return (a.counter / 2) % 8; }
