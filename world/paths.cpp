@@ -61,30 +61,36 @@ Search& search_state() {
     return *g_search;
 }
 
-// Usable neighbours by what blocks them. Index bits 0..3: the axis neighbours N, E,
-// S, W are solid or outside 4..123; bits 4..7: the diagonal cells NW, NE, SW, SE
-// are solid. Result bit k: neighbour k is usable, in the order N, E, S, W, NW, NE,
-// SW, SE (a diagonal needs both axis cells beside it free: no corner is cut).
+// Usable neighbours by what blocks them. The index holds the solid bits of the 3 x 3
+// cells around the current one, three bits per row from the top (west, middle,
+// east), with an axis neighbour outside 4..123 counted as solid. Result bit k:
+// neighbour k is usable, in the order N, E, S, W, NW, NE, SW, SE; a diagonal needs
+// both axis cells beside it free, so no corner is cut.
 struct NeighbourTable {
-    uint8_t usable[256];
+    uint8_t usable[512];
     NeighbourTable() {
-        for (int m = 0; m < 256; ++m) {
-            const bool n = !(m & 1), e = !(m & 2), s = !(m & 4), w = !(m & 8);
+        for (int m = 0; m < 512; ++m) {
+            const bool n = !(m & 2), e = !(m & 32), s = !(m & 128), w = !(m & 8);
             int u = (n ? 1 : 0) | (e ? 2 : 0) | (s ? 4 : 0) | (w ? 8 : 0);
-            if (n && w && !(m & 16)) u |= 16;
-            if (n && e && !(m & 32)) u |= 32;
+            if (n && w && !(m & 1)) u |= 16;
+            if (n && e && !(m & 4)) u |= 32;
             if (s && w && !(m & 64)) u |= 64;
-            if (s && e && !(m & 128)) u |= 128;
+            if (s && e && !(m & 256)) u |= 128;
             usable[m] = uint8_t(u);
         }
     }
 };
 const NeighbourTable NEIGHBOURS;
-const int NB_DX[8] = {0, 1, 0, -1, -1, 1, -1, 1};
-const int NB_DY[8] = {-1, 0, 1, 0, -1, -1, 1, 1};
+
+// The solid bits of three cells in a row from `at`, as bits 0..2.
+inline unsigned solid_row(const uint8_t* flags, int at) {
+    uint32_t v;
+    memcpy(&v, flags + at, sizeof v);
+    v &= 0x010101u * CELL_SOLID;
+    return (v | v >> 7 | v >> 14) & 7u;
+}
 const int NB_DI[8] = {-MAP_SIZE, 1, MAP_SIZE, -1, -MAP_SIZE - 1, -MAP_SIZE + 1, MAP_SIZE - 1,
                       MAP_SIZE + 1};
-const float NB_COST[8] = {1.0f, 1.0f, 1.0f, 1.0f, DIAGONAL, DIAGONAL, DIAGONAL, DIAGONAL};
 
 inline int iabs(int v) { return v < 0 ? -v : v; }
 
@@ -116,11 +122,12 @@ int find_path(const game& g, int sx, int sy, int gx, int gy, const PathCell** ce
     int n_entries = 0, open_count = 0;
     int low = N_BUCKETS, lo_touched = N_BUCKETS, hi_touched = -1;
 
+    // Buckets from lo_touched to hi_touched may hold entries when the search ends;
+    // every bucket an entry goes to is at least the lowest `low` seen.
     auto open_in_bucket = [&](int cell, int b) {
         entries[n_entries] = Entry{head[b], cell};
         head[b] = n_entries++;
         low = b < low ? b : low;
-        lo_touched = b < lo_touched ? b : lo_touched;
         hi_touched = b > hi_touched ? b : hi_touched;
     };
 
@@ -138,36 +145,31 @@ int find_path(const game& g, int sx, int sy, int gx, int gy, const PathCell** ce
     int found = 0;
     while (open_count > 0) {
         // The smallest (f, cell) among the live entries of the lowest bucket; stale
-        // entries met on the way are unlinked.
-        int i = -1, best_link = -1;  // best_link: entry index whose `next` is the best
-        float best_f = 0.0f;
-        for (;;) {
-            int prev = -1;
-            for (int e = head[low]; e >= 0;) {
-                const int c = entries[e].cell;
-                const int next = entries[e].next;
-                const Node& n = nodes[c];
+        // entries met on the way are unlinked. `link` points at the index that
+        // leads to the entry in hand (the bucket's head or an entry's `next`).
+        int i = -1;
+        for (lo_touched = low < lo_touched ? low : lo_touched;; ++low) {
+            int32_t* link = &head[low];
+            int32_t* best_link = nullptr;
+            float best_f = 0.0f;
+            for (int e = *link; e >= 0; e = *link) {
+                Entry& en = entries[e];
+                const Node& n = nodes[en.cell];
                 if (n.tag != open || n.bucket != low) {
-                    if (prev < 0) head[low] = next; else entries[prev].next = next;
-                    e = next;
+                    *link = en.next;
                     continue;
                 }
-                if (i < 0 || n.f < best_f || (n.f == best_f && c < i)) {
-                    i = c;
+                if (!best_link || n.f < best_f || (n.f == best_f && en.cell < i)) {
+                    best_link = link;
                     best_f = n.f;
-                    best_link = prev;
+                    i = en.cell;
                 }
-                prev = e;
-                e = next;
+                link = &en.next;
             }
-            if (i >= 0) break;
-            ++low;
-        }
-        if (best_link < 0) {
-            head[low] = entries[head[low]].next;
-        } else {
-            const int e = entries[best_link].next;
-            entries[best_link].next = entries[e].next;
+            if (best_link) {
+                *best_link = entries[*best_link].next;
+                break;
+            }
         }
         --open_count;
         Node& cur = nodes[i];
@@ -177,24 +179,33 @@ int find_path(const game& g, int sx, int sy, int gx, int gy, const PathCell** ce
             break;
         }
 
-        // The current cell lies in 4..123, so its eight neighbours are on the grid.
         const int ox = i % MAP_SIZE, oy = i / MAP_SIZE;
-        const unsigned blocked =
-            ((F[i - MAP_SIZE] & CELL_SOLID) | (oy == MAP_MIN)) |
-            ((F[i + 1] & CELL_SOLID) | (ox == MAP_MAX)) << 1 |
-            ((F[i + MAP_SIZE] & CELL_SOLID) | (oy == MAP_MAX)) << 2 |
-            ((F[i - 1] & CELL_SOLID) | (ox == MAP_MIN)) << 3 |
-            (F[i - MAP_SIZE - 1] & CELL_SOLID) << 4 | (F[i - MAP_SIZE + 1] & CELL_SOLID) << 5 |
-            (F[i + MAP_SIZE - 1] & CELL_SOLID) << 6 | (F[i + MAP_SIZE + 1] & CELL_SOLID) << 7;
+        // The current cell lies in 4..123, so the 3 x 3 cells around it (and the
+        // fourth byte each row read takes) are on the grid.
+        const unsigned blocked = solid_row(F, i - MAP_SIZE - 1) |
+                                 solid_row(F, i - 1) << 3 |
+                                 solid_row(F, i + MAP_SIZE - 1) << 6 |
+                                 unsigned(oy == MAP_MIN) << 1 | unsigned(ox == MAP_MAX) << 5 |
+                                 unsigned(oy == MAP_MAX) << 7 | unsigned(ox == MAP_MIN) << 3;
         unsigned usable = NEIGHBOURS.usable[blocked];
-        const float cg = cur.g;
+        // g and f of all eight neighbours at once: g = g + step cost, then f = g + h.
+        // h of a neighbour sums small whole numbers, exact in float.
+        const int hx = ox - gx, hy = oy - gy;
+        const float hxs[3] = {float(iabs(hx - 1)), float(iabs(hx)), float(iabs(hx + 1))};
+        const float hys[3] = {float(iabs(hy - 1)), float(iabs(hy)), float(iabs(hy + 1))};
+        const float g1 = cur.g + 1.0f, g2 = cur.g + DIAGONAL;
+        const float ngs[8] = {g1, g1, g1, g1, g2, g2, g2, g2};
+        const float nfs[8] = {g1 + (hxs[1] + hys[0]), g1 + (hxs[2] + hys[1]),
+                              g1 + (hxs[1] + hys[2]), g1 + (hxs[0] + hys[1]),
+                              g2 + (hxs[0] + hys[0]), g2 + (hxs[2] + hys[0]),
+                              g2 + (hxs[0] + hys[2]), g2 + (hxs[2] + hys[2])};
         while (usable) {
             const int k = __builtin_ctz(usable);
             usable &= usable - 1;
             const int ni = i + NB_DI[k];
             Node& n = nodes[ni];
-            const float ng = cg + NB_COST[k];
-            const float nf = ng + float(iabs(ox + NB_DX[k] - gx) + iabs(oy + NB_DY[k] - gy));
+            const float ng = ngs[k];
+            const float nf = nfs[k];
             if (n.tag >= open) {  // seen in this search
                 if (n.tag == closed || !(nf < n.f)) continue;
                 n.g = ng;
