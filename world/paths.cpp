@@ -23,10 +23,10 @@ const int BUCKETS_PER_UNIT = 4;
 const int N_BUCKETS = int((N_CELLS * 1.5f + 256.0f) * BUCKETS_PER_UNIT);
 const int N_ENTRIES = N_CELLS * 9;  // one per opening, at most 8 more per cell
 
-// One search's node per cell. Each search takes two tag values: `open` (2 n) and
-// `closed` (2 n + 1); a tag below `open` means the node is untouched in this
-// search, so nothing is cleared between searches. `bucket` is the bucket of f, so a
-// stale entry is told by one compare.
+// One search's node per cell. Each search takes two new tag values above all earlier
+// ones, `open` and `closed` = `open` + 1; a tag below `open` means the node is
+// untouched in this search, so nothing is cleared between searches. `bucket` is the
+// bucket of f, so a stale entry is told by one compare.
 struct Node {
     float g, f;
     uint32_t tag;
@@ -48,6 +48,7 @@ struct Search {
     PathCell result[N_CELLS];
 
     Search() {
+        for (Node& n : nodes) n.tag = 0;
         for (int32_t& h : head) h = -1;
     }
 };
@@ -82,13 +83,15 @@ struct NeighbourTable {
 };
 const NeighbourTable NEIGHBOURS;
 
-// The solid bits of three cells in a row from `at`, as bits 0..2.
+// The solid bits of three cells in a row from `at`, as bits 0..2 (one little-endian
+// read of four flag bytes).
 inline unsigned solid_row(const uint8_t* flags, int at) {
     uint32_t v;
     memcpy(&v, flags + at, sizeof v);
     v &= 0x010101u * CELL_SOLID;
     return (v | v >> 7 | v >> 14) & 7u;
 }
+
 const int NB_DI[8] = {-MAP_SIZE, 1, MAP_SIZE, -1, -MAP_SIZE - 1, -MAP_SIZE + 1, MAP_SIZE - 1,
                       MAP_SIZE + 1};
 
