@@ -320,6 +320,8 @@ TEST_F(Bombs, EveryGuardRunsToTheBlastAndWalksBackHome) {
         EXPECT_NE(tile(int(still.x + 0.5f), int(still.y + 0.5f)), T_CRATER);
     }
     EXPECT_TRUE(headed_home);
+    EXPECT_GT(sound_count("guard"), 0);  // running guards call out now and then
+    EXPECT_EQ(sound_count("bomb"), 1);
     EXPECT_EQ(still.x, 26.0f);
     EXPECT_EQ(still.y, 12.0f);
     EXPECT_EQ(still.facing, 7);
