@@ -6,7 +6,6 @@
 #include <ctime>
 
 #include "world/catalogue.h"
-#include "world/paths.h"
 #include "world/rules.h"
 
 namespace {
