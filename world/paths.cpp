@@ -146,12 +146,14 @@ int find_path(const game& g, int sx, int sy, int gx, int gy, const PathCell** ce
     }
 
     int found = 0;
+    int next = -1;  // a node known to be the smallest open one: taken without the queue
     while (open_count > 0) {
         // The smallest (f, cell) among the live entries of the lowest bucket; stale
         // entries met on the way are unlinked. `link` points at the index that
         // leads to the entry in hand (the bucket's head or an entry's `next`).
-        int i = -1;
-        for (lo_touched = low < lo_touched ? low : lo_touched;; ++low) {
+        int i = next;
+        next = -1;
+        if (i < 0) for (lo_touched = low < lo_touched ? low : lo_touched;; ++low) {
             int32_t* link = &head[low];
             int32_t* best_link = nullptr;
             float best_f = 0.0f;
@@ -202,34 +204,51 @@ int find_path(const game& g, int sx, int sy, int gx, int gy, const PathCell** ce
                               g1 + (hxs[1] + hys[2]), g1 + (hxs[0] + hys[1]),
                               g2 + (hxs[0] + hys[0]), g2 + (hxs[2] + hys[0]),
                               g2 + (hxs[0] + hys[2]), g2 + (hxs[2] + hys[2])};
+        // Of the nodes this expansion opens or moves to another bucket, the one with
+        // the smallest (f, cell) is held back: when its bucket lies below every
+        // bucket holding entries it is the next node to take, with no entry made.
+        int cand = -1, cand_b = 0;
+        float cand_f = 0.0f;
         while (usable) {
             const int k = __builtin_ctz(usable);
             usable &= usable - 1;
             const int ni = i + NB_DI[k];
             Node& n = nodes[ni];
-            const float ng = ngs[k];
             const float nf = nfs[k];
             if (n.tag >= open) {  // seen in this search
                 if (n.tag == closed || !(nf < n.f)) continue;
-                n.g = ng;
-                n.f = nf;
-                parent[ni] = uint16_t(i);
-                const int b = bucket_of(nf);
-                if (b != n.bucket) {  // the old entry goes stale
-                    n.bucket = b;
-                    open_in_bucket(ni, b);
-                }
-                continue;
+            } else {
+                n.tag = open;
+                n.bucket = -1;  // no entry yet
+                ++open_count;
             }
-            n.tag = open;
-            n.g = ng;
+            n.g = ngs[k];
             n.f = nf;
-            n.bucket = bucket_of(nf);
             parent[ni] = uint16_t(i);
-            open_in_bucket(ni, n.bucket);
-            ++open_count;
+            const int b = bucket_of(nf);
+            if (b == n.bucket) continue;  // its entry stays right
+            n.bucket = b;                 // any older entry goes stale
+            if (cand < 0) {
+                cand = ni;
+                cand_f = nf;
+                cand_b = b;
+            } else if (nf < cand_f || (nf == cand_f && ni < cand)) {
+                open_in_bucket(cand, cand_b);
+                cand = ni;
+                cand_f = nf;
+                cand_b = b;
+            } else {
+                open_in_bucket(ni, b);
+            }
+        }
+        if (cand >= 0) {
+            if (cand_b < low)
+                next = cand;
+            else
+                open_in_bucket(cand, cand_b);
         }
     }
+    lo_touched = low < lo_touched ? low : lo_touched;
     s.lo_touched = lo_touched;
     s.hi_touched = hi_touched;
     if (!found) return 0;
