@@ -148,32 +148,35 @@ int find_path(const game& g, int sx, int sy, int gx, int gy, const PathCell** ce
     int found = 0;
     int next = -1;  // a node known to be the smallest open one: taken without the queue
     while (open_count > 0) {
-        // The smallest (f, cell) among the live entries of the lowest bucket; stale
-        // entries met on the way are unlinked. `link` points at the index that
-        // leads to the entry in hand (the bucket's head or an entry's `next`).
         int i = next;
         next = -1;
-        if (i < 0) for (lo_touched = low < lo_touched ? low : lo_touched;; ++low) {
-            int32_t* link = &head[low];
-            int32_t* best_link = nullptr;
-            float best_f = 0.0f;
-            for (int e = *link; e >= 0; e = *link) {
-                Entry& en = entries[e];
-                const Node& n = nodes[en.cell];
-                if (n.tag != open || n.bucket != low) {
-                    *link = en.next;
-                    continue;
+        if (i < 0) {
+            // The smallest (f, cell) among the live entries of the lowest bucket;
+            // stale entries met on the way are unlinked. `link` points at the index
+            // that leads to the entry in hand (the bucket's head or an entry's `next`).
+            lo_touched = low < lo_touched ? low : lo_touched;
+            for (;; ++low) {
+                int32_t* link = &head[low];
+                int32_t* best_link = nullptr;
+                float best_f = 0.0f;
+                for (int e = *link; e >= 0; e = *link) {
+                    Entry& en = entries[e];
+                    const Node& n = nodes[en.cell];
+                    if (n.tag != open || n.bucket != low) {
+                        *link = en.next;
+                        continue;
+                    }
+                    if (!best_link || n.f < best_f || (n.f == best_f && en.cell < i)) {
+                        best_link = link;
+                        best_f = n.f;
+                        i = en.cell;
+                    }
+                    link = &en.next;
                 }
-                if (!best_link || n.f < best_f || (n.f == best_f && en.cell < i)) {
-                    best_link = link;
-                    best_f = n.f;
-                    i = en.cell;
+                if (best_link) {
+                    *best_link = entries[*best_link].next;
+                    break;
                 }
-                link = &en.next;
-            }
-            if (best_link) {
-                *best_link = entries[*best_link].next;
-                break;
             }
         }
         --open_count;
