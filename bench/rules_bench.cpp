@@ -2,8 +2,11 @@
 // the worst single tick: a crater blast ending with 40 guards spread over the
 // map, each searching a new path. Run the Release build:
 //   cmake -S . -B build-rel -DCMAKE_BUILD_TYPE=Release && cmake --build build-rel --target rules_bench
-//   build-rel/bench/rules_bench
+//   build-rel/bench/rules_bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <vector>
 
 #include <cstring>
 #include <memory>
@@ -15,6 +18,10 @@
 #include "world/rules.h"
 
 namespace {
+
+// The fastest repetition next to mean and median: on a machine shared with other
+// work the median drifts with the load, the minimum much less.
+double fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
 using namespace benchmaps;
 
@@ -86,7 +93,7 @@ void BM_StressTick(benchmark::State& state) {
     state.counters["actors"] = active_actors(*g);
     state.counters["guards_walking"] = guards_walking;
 }
-BENCHMARK(BM_StressTick)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StressTick)->ComputeStatistics("min", fastest)->Unit(benchmark::kMicrosecond);
 
 void BM_BuildFlagsOnly(benchmark::State& state) {
     std::unique_ptr<game> g(new game());
@@ -94,7 +101,7 @@ void BM_BuildFlagsOnly(benchmark::State& state) {
     stress_level(*g);
     for (auto _ : state) build_flags(*g);
 }
-BENCHMARK(BM_BuildFlagsOnly)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BuildFlagsOnly)->ComputeStatistics("min", fastest)->Unit(benchmark::kMicrosecond);
 
 // 40 guards spread over the map's open cells, and a crater blast in the middle
 // whose next tick ends it.
@@ -153,10 +160,10 @@ void worst_tick(benchmark::State& state, void (*make_map)(game&)) {
 }
 
 void BM_WorstTick_Rooms(benchmark::State& state) { worst_tick(state, rooms_map); }
-BENCHMARK(BM_WorstTick_Rooms)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WorstTick_Rooms)->ComputeStatistics("min", fastest)->Unit(benchmark::kMillisecond);
 
 void BM_WorstTick_Serpentine(benchmark::State& state) { worst_tick(state, serpentine_map); }
-BENCHMARK(BM_WorstTick_Serpentine)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WorstTick_Serpentine)->ComputeStatistics("min", fastest)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
