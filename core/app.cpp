@@ -18,6 +18,7 @@
 #include "screens/states.h"
 #include "sound/sound.h"
 #include "world/catalogue.h"
+#include "world/hooks.h"
 #include "world/rewind.h"
 #include "world/storage.h"
 
@@ -83,6 +84,15 @@ void app_init(game& g) {
     open_level_db(g_handles.user_db, path_join(user_dir(), "user.db"));
     open_level_db(g_handles.game_db, path_join(data_dir(), "game.db"));
     open_level_db(g_handles.net_db, path_join(user_dir(), "net.db"));
+
+    // The rules call up into sound, the web service and the screen table.
+    RulesHooks hooks;
+    hooks.sound = [](game& gr, const char* name) {
+        sound_play(sample_get(name), float(gr.settings.effects_volume) / 100.0f, 0.0f);
+    };
+    hooks.win = [](game& gr, int seconds, const char* name) { api_track(gr, seconds, name, "win"); };
+    hooks.state = [](game& gr, int n) { set_state(gr, n); };
+    set_rules_hooks(hooks);
 
     _game_tile_init(g);    // 12
     rewind_store_alloc();  // 13

@@ -6,4 +6,5 @@
 class Rewind : public State {
 public:
     explicit Rewind(game* g);
+    void frame() override;  // one step back through the history per frame
 };
