@@ -121,10 +121,28 @@ void Container::paint_content() {
     }
 }
 
+namespace {
+unsigned layout_pass = 0;
+int layout_depth = 0;
+}  // namespace
+
+LayoutPass::LayoutPass() {
+    if (layout_depth++ == 0) ++layout_pass;
+}
+
+LayoutPass::~LayoutPass() { --layout_depth; }
+
+void style_step(Widget* w) {
+    if (!w || (layout_depth > 0 && w->style_pass == layout_pass)) return;
+    style_resolve(w);
+    w->style_pass = layout_pass;
+}
+
 void Container::measure_content() {
+    LayoutPass pass;
     int cw = 0, ch = 0;
     for (Widget* c : children) {
-        style_resolve(c);
+        style_step(c);
         c->measure();
         cw = std::max(cw, c->x + c->w);
         ch = std::max(ch, c->y + c->h);

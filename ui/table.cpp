@@ -38,6 +38,8 @@ Table::Table() {
 }
 
 void Table::measure_content() {
+    // Cells resized below re-measure their subtrees within this same pass.
+    LayoutPass pass;
     Container::measure_content();
 
     // The filler's own cell is set from the grid below, so it does not count here.

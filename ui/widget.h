@@ -167,6 +167,9 @@ public:
 
     // Sets `pressed` and `variant` from `hovered` and `focused`.
     void update_state();
+
+    // The layout pass in which the style last took its step (see LayoutPass).
+    unsigned style_pass = 0;
 };
 
 // Holds, routes to and paints child widgets. Children are painted in list order
@@ -264,6 +267,20 @@ void td_span(Table* t, int col, int row, int colspan, Widget* child);
 
 // One step of every style property of `current` towards its target.
 void style_resolve(Widget* w);
+
+// A layout pass: the outermost measure_content call on a tree opens one, and
+// everything measured inside it (tables re-measure the cells they resize)
+// belongs to it. Containers step their children's styles once per pass, so
+// transitions advance exactly one step per laid-out frame.
+class LayoutPass {
+public:
+    LayoutPass();
+    ~LayoutPass();
+    LayoutPass(const LayoutPass&) = delete;
+    LayoutPass& operator=(const LayoutPass&) = delete;
+};
+// style_resolve, unless the widget's style already took its step in this pass.
+void style_step(Widget* w);
 
 // The standard button: a 60-high framed Box of `width` around a "font2" label,
 // with a highlight overlay that fades in under the pointer; `box_image` 0 uses

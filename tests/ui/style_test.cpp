@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "test_gfx.h"
@@ -228,6 +229,39 @@ TEST_F(ButtonHighlight, OverlayIsPaintedWithTheCurrentAlpha) {
     const std::vector<Call> texts = fake.rec().of("text");
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0].text, "Play");
+}
+
+// Tables re-measure the cells they stretch; the highlight still takes one step
+// per laid-out frame, also in nested tables.
+TEST(ButtonInTable, FadesOneStepPerFrame) {
+    FakeGfx fake;
+    Container root;
+    Table* outer = new Table;
+    Table* inner = new Table;
+    Box* button = make_button("Play", 3, 300, 0);
+    Box* wide = make_button("A much longer caption", 4, 400, 0);
+    tr(inner);
+    td(inner, button);
+    tr(inner);
+    td(inner, wide);   // makes the column wider, so the first button is stretched
+    tr(outer);
+    td(outer, inner);
+    td(outer, new Label(2, "x"));
+    tr(outer);
+    td_span(outer, 0, -1, 2, new Label(2, std::string(80, 'w').c_str()));   // stretches inner
+    add(&root, outer);
+    root.measure_content();
+    Box* b = static_cast<Box*>(button->child());
+    const Rect r = screen_rect(b);
+    root.event(mouse(EV_MOUSEMOVE, r.x + r.w / 2, r.y + r.h / 2));
+    ASSERT_TRUE(b->hovered);
+    std::vector<int> seen;
+    for (int i = 0; i < 4; ++i) {
+        root.measure_content();
+        seen.push_back(b->styles[STYLE_CURRENT].overlay_alpha);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{36, 72, 85, 85}));
+    EXPECT_GT(button->w, b->w);   // the outer box was indeed stretched
 }
 
 TEST(Paint, DecorationOrderAndRectangles) {
