@@ -1,5 +1,6 @@
 // Containers: event routing, tree building, Box, VBox, Label and the button.
 #include <algorithm>
+#include <unordered_set>
 
 #include "ui/widget.h"
 #include "ui/widget_gfx.h"
@@ -162,6 +163,22 @@ void add(Container* c, Widget* child) {
     child->measure_content();
 }
 
+namespace {
+
+void collect_subtree(const Widget* w, std::unordered_set<const Widget*>& out) {
+    out.insert(w);
+    if (const Container* c = dynamic_cast<const Container*>(w))
+        for (const Widget* k : c->children) collect_subtree(k, out);
+}
+
+void forget_focus_targets(Widget* w, const std::unordered_set<const Widget*>& gone) {
+    if (w->next_focus && gone.count(w->next_focus)) w->next_focus = nullptr;
+    if (Container* c = dynamic_cast<Container*>(w))
+        for (Widget* k : c->children) forget_focus_targets(k, gone);
+}
+
+}  // namespace
+
 void remove(Container* c, Widget* child) {
     if (!c || !child) return;
     auto it = std::find(c->children.begin(), c->children.end(), child);
@@ -169,6 +186,12 @@ void remove(Container* c, Widget* child) {
     if (c->hover_child == child) c->hover_child = nullptr;
     if (c->focus_child == child) c->focus_child = nullptr;
     c->children.erase(it);
+    // Tab must never lead into a deleted widget.
+    std::unordered_set<const Widget*> gone;
+    collect_subtree(child, gone);
+    Widget* root = c;
+    while (root->parent) root = root->parent;
+    forget_focus_targets(root, gone);
     delete child;
 }
 
@@ -190,6 +213,11 @@ void replace(Widget* old, Widget* fresh) {
 
 void clear(Container* c) {
     if (!c) return;
+    std::unordered_set<const Widget*> gone;
+    for (const Widget* child : c->children) collect_subtree(child, gone);
+    Widget* root = c;
+    while (root->parent) root = root->parent;
+    forget_focus_targets(root, gone);
     for (Widget* child : c->children) delete child;
     c->children.clear();
     c->hover_child = nullptr;

@@ -282,6 +282,27 @@ TEST(TreeOps, RemoveForgetsHoverAndFocus) {
     EXPECT_TRUE(b->hovered);
 }
 
+TEST(TreeOps, RemovedWidgetsAreNoLongerTabTargets) {
+    FakeGfx fake;
+    Container root;
+    Probe* a = probe(0, 0, 50, 50);
+    Box* box = new Box(probe(0, 0, 10, 10));
+    Probe* b = static_cast<Probe*>(box->child());
+    Probe* c = probe(100, 0, 50, 50);
+    add(&root, a);
+    add(&root, box);
+    add(&root, c);
+    a->next_focus = b;
+    c->next_focus = a;
+    b->next_focus = c;
+    remove(&root, box);
+    EXPECT_EQ(a->next_focus, nullptr);
+    EXPECT_EQ(c->next_focus, a);
+    a->focus();
+    root.event(key(KEY_TAB));
+    EXPECT_TRUE(a->focused);
+}
+
 TEST(TreeOps, ReplaceKeepsTheCellAndTheTableLaysItOut) {
     FakeGfx fake;
     Table t;
