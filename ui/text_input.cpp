@@ -176,7 +176,7 @@ int TextInput::event(const Event& ev) {
         keep_scroll(true, true);
         return 0;
     case EV_WHEEL:
-        scroll_y += int(gfx.line_height(font) * ev.dy);
+        scroll_y = event_int(double(scroll_y) + double(gfx.line_height(font)) * ev.dy);
         keep_scroll(false, false);
         return 0;
     case EV_FOCUS:

@@ -3,6 +3,7 @@
 // canvas focus rectangle.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -457,6 +458,24 @@ TEST_F(TextField, ReplaceRejectsNegativeAndCutsPastTheEnd) {
     t->anchor = -5;
     t->event(typed('k'));
     EXPECT_EQ(t->value, "k");
+}
+
+// Wheel and pointer numbers from a broken event: NaN, infinities, huge values.
+TEST_F(TextField, GarbageNumbersKeepTheScrollInRange) {
+    TextInput* t = field("aaaa\nbbbb\ncccc", 1, 0, 102);
+    t->styles[STYLE_BASE].height = 20;
+    root.measure_content();
+    t->focus();
+    const float bad[] = {NAN, INFINITY, -INFINITY, 3e38f, -3e38f, 1e9f};
+    for (float v : bad) {
+        t->event(wheel(0, 0, v));
+        EXPECT_GE(t->scroll_y, 0);
+        EXPECT_LE(t->scroll_y, 40);
+        t->event(mouse(EV_MOUSEDOWN, v, v, 1));
+        t->event(drag(v, -v, v, v));
+        EXPECT_GE(t->caret, 0);
+        EXPECT_LE(t->caret, int(t->value.size()));
+    }
 }
 
 TEST_F(TextField, MeasuresFromItsText) {
