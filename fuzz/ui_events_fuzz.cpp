@@ -74,15 +74,15 @@ struct Tree {
         tr(top);
         td(top, secret);
         GridPicker* picker = new GridPicker;
-        for (int i = 0; i < 8; ++i) picker->add_entry("entry", i + 1, i == 3 ? 90 : 0);
+        for (int i = 0; i < 6; ++i) picker->add_entry("entry", i + 1, i == 3 ? 90 : 0);
         td(top, picker);
         add(&root, top);
 
         Table* list = new Table;
-        for (int i = 0; i < 12; ++i) {
+        for (int i = 0; i < 8; ++i) {
             tr(list);
             td(list, make_button("Row", 1000 + i, 180, 0));
-            if (i == 5) {
+            if (i == 3) {
                 TextInput* inner = make_text_field("inner", "", 0, 0);
                 inner->styles[STYLE_BASE].width = 100;
                 td(list, inner);
@@ -169,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Tree tree;
     Reader in{data, size};
     int steps = 0;
-    while (!in.empty() && steps++ < 400) {
+    while (!in.empty() && steps++ < 200) {
         const uint8_t op = in.byte();
         Event ev{};
         switch (op % 12) {
