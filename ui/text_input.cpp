@@ -137,6 +137,9 @@ Rect TextInput::caret_rect(int index) const {
 }
 
 int TextInput::index_at(float px, float py) const {
+    // Pointer positions from a broken event (NaN, huge) become plain numbers.
+    px = float(event_int(px));
+    py = float(event_int(py));
     return clamp_index(widget_gfx().text_hit(font, shown.c_str(), px, py, wrap_width()));
 }
 
