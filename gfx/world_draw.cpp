@@ -504,6 +504,26 @@ void world_draw(game& g) {
         // 2. Render state.
         glEnable(GL_DEPTH_TEST);
         glDepthMask(GL_TRUE);
+        // A clear made while the 2D layer of the last frame had depth writes off
+        // leaves that frame's depths behind; start from a clean depth buffer in
+        // the viewport drawn into.
+        {
+            GLint vp[4];
+            glGetIntegerv(GL_VIEWPORT, vp);
+            const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+            GLint box[4];
+            glGetIntegerv(GL_SCISSOR_BOX, box);
+            if (!scissor) {  // a caller's own scissor box stays in force
+                glEnable(GL_SCISSOR_TEST);
+                glScissor(vp[0], vp[1], vp[2], vp[3]);
+            }
+            glClearDepth(1.0);
+            glClear(GL_DEPTH_BUFFER_BIT);
+            if (!scissor) {
+                glScissor(box[0], box[1], box[2], box[3]);
+                glDisable(GL_SCISSOR_TEST);
+            }
+        }
         glDepthFunc(GL_LEQUAL);
         glDisable(GL_BLEND);
         glEnable(GL_TEXTURE_2D);

@@ -93,8 +93,8 @@ enum : int {
 };
 
 // Draws the live level g.level with the current GL viewport (the editor's
-// guide and decals come from g.edit_level). Writes the visible area into the
-// level record. Leaves lighting on, depth writes on, blending and alpha test
+// guide and decals come from g.edit_level), after clearing the depth buffer
+// inside the viewport. Writes the visible area into the level record. Leaves lighting on, depth writes on, blending and alpha test
 // off, and the client array state as it found it.
 void world_draw(game& g);
 

@@ -4,6 +4,7 @@
 //
 // Set MURKWELL_SHOT_DIR to a folder to keep every frame read back as a PPM
 // picture there (for looking at what the tests see).
+#pragma once
 #include <GL/gl.h>
 #include <SDL.h>
 #include <gtest/gtest.h>
