@@ -175,6 +175,12 @@ void camera_setup(game& g, float aspect) {
 
 Vec3 camera_eye() { return g_cam.eye; }
 
+void camera_matrix(double out[16]) { mul(g_cam.proj, g_cam.model, out); }
+
+void camera_viewport(int out[4]) {
+    for (int i = 0; i < 4; ++i) out[i] = g_cam.viewport[i];
+}
+
 Vec3 project_to_window(Vec3 p) {
     const int* vp = g_cam.viewport;
     double m[16];

@@ -83,6 +83,11 @@ const Image& image_entry(int index);
 const Font& font_entry(int index);
 // GL texture name of an image's texture (0 when none).
 int image_gl_texture(int image);
+// The part of an image's source rectangle (texture pixels, as "rect") that holds
+// visible texels, with a margin of 8 picture pixels; the whole rectangle when the
+// picture is not loaded, w = h = 0 when it is wholly transparent. Drawing only
+// this part of a picture gives the same pixels with less work.
+Rect image_opaque_rect(int image);
 
 // Loads data_dir()/fname into a mipmapped RGBA texture; 0 on failure.
 int surf_to_tex2(const std::string& fname);

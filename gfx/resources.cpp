@@ -11,12 +11,14 @@
 #include <SDL_image.h>
 #include <json/json.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "gfx/graphics.h"
 #include "gfx/graphics_internal.h"
@@ -37,7 +39,20 @@ struct Table {
 struct Graphics {
     Table<Image, MAX_IMAGES> images;
     Table<Texture, MAX_TEXTURES> textures;
+    std::vector<Rect> opaque = std::vector<Rect>(MAX_IMAGES);   // per image, once known
+    std::vector<bool> opaque_known = std::vector<bool>(MAX_IMAGES);
 };
+
+// Where a texture has visible texels: one flag per 8 x 8 cell of the picture as
+// loaded (alpha above 0 anywhere in the cell). Kept per GL texture name from the
+// upload until the next video initialisation.
+const int ALPHA_CELL = 8;
+struct AlphaGrid {
+    int w = 0, h = 0;      // picture size in pixels
+    int cw = 0, ch = 0;    // cells
+    std::vector<uint8_t> cells;
+};
+std::map<int, AlphaGrid> g_alpha;
 
 struct FontTable {
     Table<Font, MAX_FONTS> fonts;
@@ -151,9 +166,67 @@ void zero_transparent(SDL_Surface* s) {
     if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
 }
 
+AlphaGrid alpha_grid(SDL_Surface* s) {
+    AlphaGrid g;
+    g.w = s->w;
+    g.h = s->h;
+    g.cw = (s->w + ALPHA_CELL - 1) / ALPHA_CELL;
+    g.ch = (s->h + ALPHA_CELL - 1) / ALPHA_CELL;
+    g.cells.assign(size_t(g.cw) * size_t(g.ch), 0);
+    if (SDL_MUSTLOCK(s)) SDL_LockSurface(s);
+    for (int y = 0; y < s->h; ++y) {
+        const Uint32* row =
+            reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(s->pixels) + y * s->pitch);
+        for (int x = 0; x < s->w; ++x)
+            if (row[x] & s->format->Amask) g.cells[size_t((y / ALPHA_CELL) * g.cw + x / ALPHA_CELL)] = 1;
+    }
+    if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+    return g;
+}
+
+Rect opaque_part(const Image& img) {
+    const Texture& tex = texture_entry(img.texture);
+    const auto found = g_alpha.find(tex.gl_name);
+    if (tex.gl_name == 0 || found == g_alpha.end() || tex.size.w <= 0 || tex.size.h <= 0)
+        return img.rect;
+    const AlphaGrid& g = found->second;
+    // Declared texture units to pixels of the picture as loaded.
+    const double sx = double(g.w) / tex.size.w, sy = double(g.h) / tex.size.h;
+    const double x0 = std::max(0.0, img.rect.x * sx), x1 = std::min(double(g.w), (img.rect.x + img.rect.w) * sx);
+    const double y0 = std::max(0.0, img.rect.y * sy), y1 = std::min(double(g.h), (img.rect.y + img.rect.h) * sy);
+    if (!(x1 > x0) || !(y1 > y0)) return img.rect;
+    const int c0 = int(x0) / ALPHA_CELL, c1 = std::min(g.cw - 1, int(std::ceil(x1)) / ALPHA_CELL);
+    const int r0 = int(y0) / ALPHA_CELL, r1 = std::min(g.ch - 1, int(std::ceil(y1)) / ALPHA_CELL);
+    int lo_c = g.cw, hi_c = -1, lo_r = g.ch, hi_r = -1;
+    for (int r = r0; r <= r1; ++r)
+        for (int c = c0; c <= c1; ++c)
+            if (g.cells[size_t(r * g.cw + c)]) {
+                lo_c = std::min(lo_c, c);
+                hi_c = std::max(hi_c, c);
+                lo_r = std::min(lo_r, r);
+                hi_r = std::max(hi_r, r);
+            }
+    if (hi_c < 0) return Rect{img.rect.x, img.rect.y, 0, 0};
+    // One cell of margin: the smaller mipmap levels blur the edge outward.
+    const double bx0 = std::max(x0, double(lo_c - 1) * ALPHA_CELL);
+    const double bx1 = std::min(x1, double(hi_c + 2) * ALPHA_CELL);
+    const double by0 = std::max(y0, double(lo_r - 1) * ALPHA_CELL);
+    const double by1 = std::min(y1, double(hi_r + 2) * ALPHA_CELL);
+    return Rect{float(bx0 / sx), float(by0 / sy), float((bx1 - bx0) / sx), float((by1 - by0) / sy)};
+}
+
 }  // namespace
 
 bool graphics_has_gl() { return g_has_gl; }
+
+Rect image_opaque_rect(int image) {
+    if (!g_graphics || image <= 0 || image >= g_graphics->images.count) return Rect{};
+    if (!g_graphics->opaque_known[size_t(image)]) {
+        g_graphics->opaque[size_t(image)] = opaque_part(g_graphics->images.entries[image]);
+        g_graphics->opaque_known[size_t(image)] = true;
+    }
+    return g_graphics->opaque[size_t(image)];
+}
 
 void graphics_load_text(const std::string& image_txt, const std::string& texture_txt) {
     g_graphics.reset(new Graphics);
@@ -184,6 +257,7 @@ void load_fonts() { fonts_load_text(read_data_file("font.txt")); }
 
 void graphics_free() {
     g_graphics.reset();
+    g_alpha.clear();
     g_fonts.reset();
     g_has_gl = false;
     clip_state_reset();
@@ -276,6 +350,7 @@ int surf_to_tex2(const std::string& fname) {
         zero_transparent(rgba);
     else
         fprintf(stderr, "surf_to_tex2: no Amask\n");
+    AlphaGrid grid = alpha_grid(rgba);
 
     GLuint name = 0;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -287,6 +362,7 @@ int surf_to_tex2(const std::string& fname) {
     gluBuild2DMipmaps(GL_TEXTURE_2D, 4, rgba->w, rgba->h, GL_RGBA, GL_UNSIGNED_BYTE, rgba->pixels);
     if (SDL_MUSTLOCK(rgba)) SDL_UnlockSurface(rgba);
     SDL_FreeSurface(rgba);
+    g_alpha[int(name)] = std::move(grid);
     fprintf(stderr, "loaded %s as %d\n", path.c_str(), int(name));
     return int(name);
 }

@@ -65,11 +65,31 @@ struct Scene {
     }
 };
 
-Rect image_uv(int image) {
+// The visible part of a picture as fractions of its width (x0..x1, left to
+// right) and height (y0..y1, top to bottom), and its texture rectangle. Quads
+// are cut down to it: the transparent margins of sprites and shadows would
+// otherwise cost the rasteriser most of its work for nothing.
+struct Visible {
+    float x0 = 0, x1 = 1, y0 = 0, y1 = 1;
+    Rect uv;
+    bool empty = false;
+};
+
+Visible visible_part(int image) {
+    Visible v;
     const Image& img = image_entry(image);
     const Texture& tex = texture_entry(img.texture);
-    return Rect{ratio(img.rect.x, tex.size.w), ratio(img.rect.y, tex.size.h),
-                ratio(img.rect.w, tex.size.w), ratio(img.rect.h, tex.size.h)};
+    const Rect o = image_opaque_rect(image);
+    if (img.rect.w > 0 && img.rect.h > 0) {
+        v.x0 = (o.x - img.rect.x) / img.rect.w;
+        v.x1 = (o.x + o.w - img.rect.x) / img.rect.w;
+        v.y0 = (o.y - img.rect.y) / img.rect.h;
+        v.y1 = (o.y + o.h - img.rect.y) / img.rect.h;
+        v.empty = o.w <= 0 || o.h <= 0;
+    }
+    v.uv = Rect{ratio(o.x, tex.size.w), ratio(o.y, tex.size.h), ratio(o.w, tex.size.w),
+                ratio(o.h, tex.size.h)};
+    return v;
 }
 
 int cached_image(int* cache, int tile, const char* prefix, const game& g) {
@@ -94,20 +114,27 @@ void add_flat_map(QuadBatch& b, int gl, const Rect& uv, float x0, float z0, floa
 }
 
 void add_flat_image(QuadBatch& b, int image, float x0, float z0, float x1, float z1, float y) {
-    if (image) add_flat_map(b, image_gl_texture(image), image_uv(image), x0, z0, x1, z1, y);
+    if (!image) return;
+    const Visible v = visible_part(image);
+    if (v.empty) return;
+    const float w = x1 - x0, h = z1 - z0;
+    add_flat_map(b, image_gl_texture(image), v.uv, x0 + v.x0 * w, z0 + v.y0 * h, x0 + v.x1 * w,
+                 z0 + v.y1 * h, y);
 }
 
 // A flat square of side `side` centred on (cx, cz), turned like the screen (the
 // top of the picture away from the viewer).
 void add_flat_screen(Scene& s, QuadBatch& b, int image, float cx, float cz, float side) {
     if (!image) return;
-    const int gl = image_gl_texture(image);
-    const float h = side / 2;
-    const Vec3 r{s.right.x * h, 0, s.right.z * h}, a{s.away.x * h, 0, s.away.z * h};
-    batch_add_quad(b, gl, NORMAL_UP, image_uv(image), Vec3{cx - r.x - a.x, FLAT, cz - r.z - a.z},
-                   Vec3{cx + r.x - a.x, FLAT, cz + r.z - a.z},
-                   Vec3{cx - r.x + a.x, FLAT, cz - r.z + a.z},
-                   Vec3{cx + r.x + a.x, FLAT, cz + r.z + a.z}, false);
+    const Visible v = visible_part(image);
+    if (v.empty) return;
+    // Picture point (fx, fy) lies at centre + right (fx - 1/2) side - away (fy - 1/2) side.
+    const auto at = [&](float fx, float fy) {
+        const float r = (fx - 0.5f) * side, a = (0.5f - fy) * side;
+        return Vec3{cx + s.right.x * r + s.away.x * a, FLAT, cz + s.right.z * r + s.away.z * a};
+    };
+    batch_add_quad(b, image_gl_texture(image), NORMAL_UP, v.uv, at(v.x0, v.y1), at(v.x1, v.y1),
+                   at(v.x0, v.y0), at(v.x1, v.y0), false);
 }
 
 // An upright picture `width` wide standing on (cx, cz) from `bottom` to `top`,
@@ -115,11 +142,15 @@ void add_flat_screen(Scene& s, QuadBatch& b, int image, float cx, float cz, floa
 void add_upright(Scene& s, QuadBatch& b, int image, float cx, float cz, float width, float bottom,
                  float top, const Vec3& normal) {
     if (!image) return;
-    const int gl = image_gl_texture(image);
-    const float hx = s.right.x * width / 2, hz = s.right.z * width / 2;
-    batch_add_quad(b, gl, normal, image_uv(image), Vec3{cx - hx, bottom, cz - hz},
-                   Vec3{cx + hx, bottom, cz + hz}, Vec3{cx - hx, top, cz - hz},
-                   Vec3{cx + hx, top, cz + hz}, false);
+    const Visible v = visible_part(image);
+    if (v.empty) return;
+    const float l = (v.x0 - 0.5f) * width, r = (v.x1 - 0.5f) * width;
+    const float lo = top - v.y1 * (top - bottom), hi = top - v.y0 * (top - bottom);
+    batch_add_quad(b, image_gl_texture(image), normal, v.uv,
+                   Vec3{cx + s.right.x * l, lo, cz + s.right.z * l},
+                   Vec3{cx + s.right.x * r, lo, cz + s.right.z * r},
+                   Vec3{cx + s.right.x * l, hi, cz + s.right.z * l},
+                   Vec3{cx + s.right.x * r, hi, cz + s.right.z * r}, false);
 }
 
 int map_tile(const level& lv, int x, int z) {
@@ -216,6 +247,54 @@ void add_editor_decals(Scene& s, int x, int z) {
     }
 }
 
+// The screen test of a tile: the column over the cell from `lo` to `hi` (what
+// the tile draws, see tile_heights) must come within `reach` world units of the
+// viewport (what reaches sideways beyond the cell centre: half a diagonal, or
+// 2 units for the shadows and pictures of standing objects).
+struct ScreenTest {
+    double m[16];
+    float w = 0, h = 0;
+    float unit = 0;  // pixels per world unit near the view centre
+
+    bool point(float x, float y, float z, float* px, float* py) const {
+        const double cx = m[0] * x + m[4] * y + m[8] * z + m[12];
+        const double cy = m[1] * x + m[5] * y + m[9] * z + m[13];
+        const double cw = m[3] * x + m[7] * y + m[11] * z + m[15];
+        if (cw <= 1e-6) return false;  // at or behind the eye: keep the tile
+        *px = float((cx / cw + 1) * 0.5 * w);
+        *py = float((1 - cy / cw) * 0.5 * h);
+        return true;
+    }
+    bool column_visible(float x, float z, float lo, float hi, float reach) const {
+        float ax, ay, bx, by;
+        if (!point(x, lo, z, &ax, &ay) || !point(x, hi, z, &bx, &by)) return true;
+        const float margin = reach * unit + 2;
+        if (std::max(ax, bx) < -margin || std::min(ax, bx) > w + margin) return false;
+        if (std::max(ay, by) < -margin || std::min(ay, by) > h + margin) return false;
+        return true;
+    }
+};
+
+// The lowest and highest point of what a tile adds (see add_tile), and how far
+// it reaches sideways from the cell centre.
+void tile_extent(int view, int flags, float* lo, float* hi, float* reach) {
+    *lo = (flags & CELL_CRATER_EDGE) ? -4.0f : 0.0f;
+    *reach = 0.75f;
+    switch (view) {
+    case TILE_ARCH: *hi = 5.0f; break;
+    case TILE_WALL:
+    case TILE_WINDOW: *hi = 2.5f; break;
+    case TILE_PILLAR: *hi = 2.675f; break;
+    case TILE_CRATE: *hi = 1.25f; break;
+    case TILE_SPRITE:
+        *lo = std::min(*lo, -1.0f);
+        *hi = 3.0f;
+        *reach = 2.0f;
+        break;
+    default: *hi = 0.0f; break;
+    }
+}
+
 void add_tile(Scene& s, int x, int z) {
     const int idx = cell_index(x, z);
     const int tile = s.lv.map[idx];
@@ -259,7 +338,6 @@ void add_tile(Scene& s, int x, int z) {
         break;
     }
     if (view == TILE_SPRITE) add_standing(s, tile, x, z, flags);
-    if (s.editor) add_editor_decals(s, x, z);
 }
 
 bool is_blast(int kind) { return kind == ACTOR_BLAST || kind == ACTOR_MINI_BLAST || kind == ACTOR_SPARK; }
@@ -396,7 +474,7 @@ void draw_overlays(Scene& s) {
             for (const auto& d : dirs)
                 for (int k = 1; k <= 20; ++k) {
                     const float x = float(hx + k * d[0]) + 0.5f, z = float(hz + k * d[1]) + 0.5f;
-                    draw_image_flat(white, x - 0.06f, z - 0.06f, x + 0.06f, z + 0.06f, 0.015f);
+                    draw_image_flat(white, x - 0.08f, z - 0.08f, x + 0.08f, z + 0.08f, 0.015f);
                 }
         }
     }
@@ -589,17 +667,41 @@ void world_draw(game& g) {
         point_lights_enable(true);
     }
 
-    // 6. Tiles inside the circle. The outer four-cell band is drawn in the editor only.
+    // 6. Tiles inside the circle. The outer four-cell band is drawn in the editor
+    // only. The circle is widened by the height of the tallest block, whose top
+    // reaches into the view from beyond the ground corners; tiles whose geometry
+    // stays off screen are left out as well.
     const int lo = s.editor ? 0 : MAP_MIN, hi = s.editor ? MAP_SIZE - 1 : MAP_MAX;
-    const float r2 = s.radius * s.radius;
-    const int x_from = std::max(lo, trunc_int(std::floor(s.cx - s.radius))),
-              x_to = std::min(hi, trunc_int(std::ceil(s.cx + s.radius)));
-    const int z_from = std::max(lo, trunc_int(std::floor(s.cz - s.radius))),
-              z_to = std::min(hi, trunc_int(std::ceil(s.cz + s.radius)));
+    const float reach = s.radius + 5.0f;
+    const float r2 = reach * reach;
+    ScreenTest screen;
+    {
+        camera_matrix(screen.m);
+        int vp[4];
+        camera_viewport(vp);
+        screen.w = float(vp[2]);
+        screen.h = float(vp[3]);
+        float ax = 0, ay = 0, bx = 0, by = 0;
+        screen.point(s.cx, 0, s.cz, &ax, &ay);
+        screen.point(s.cx + s.right.x * 2, 0, s.cz + s.right.z * 2, &bx, &by);
+        screen.unit = std::hypot(bx - ax, by - ay) / 2;
+        if (!std::isfinite(screen.unit)) screen.unit = 1e9f;
+    }
+    const int x_from = std::max(lo, trunc_int(std::floor(s.cx - reach))),
+              x_to = std::min(hi, trunc_int(std::ceil(s.cx + reach)));
+    const int z_from = std::max(lo, trunc_int(std::floor(s.cz - reach))),
+              z_to = std::min(hi, trunc_int(std::ceil(s.cz + reach)));
     for (int z = z_from; z <= z_to; ++z)
         for (int x = x_from; x <= x_to; ++x) {
             const float dx = float(x) + 0.5f - s.cx, dz = float(z) + 0.5f - s.cz;
             if (dx * dx + dz * dz > r2) continue;
+            // An arrow's trail may cross the view although the arrow does not.
+            if (s.editor) add_editor_decals(s, x, z);
+            float y_lo, y_hi, side;
+            const int idx = cell_index(x, z);
+            tile_extent(tile_view(g, lv.map[idx]), g.flags[idx], &y_lo, &y_hi, &side);
+            if (!screen.column_visible(float(x) + 0.5f, float(z) + 0.5f, y_lo, y_hi, side))
+                continue;
             ++g_stats.tiles_visited;
             add_tile(s, x, z);
         }

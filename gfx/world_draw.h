@@ -45,6 +45,11 @@ Vec3 unproject_to_plane(float px, float py, float h);
 // where world point p appears, by the matrices of the last camera_setup.
 Vec3 project_to_window(Vec3 p);
 
+// The combined projection x model-view matrix (column-major) and the viewport
+// (x, y, w, h) of the last camera_setup.
+void camera_matrix(double out[16]);
+void camera_viewport(int out[4]);
+
 // The eye position of the last camera_setup.
 Vec3 camera_eye();
 

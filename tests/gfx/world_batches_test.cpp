@@ -116,31 +116,50 @@ TEST(BatchAddQuad, RejectsQuadsFacingAwayFromTheEyeAndKeepsTheCornerOrder) {
     EXPECT_EQ(b.quads.size(), 2u);
 }
 
-TEST_F(Batches, OnlyTilesInsideTheVisibleCircleAreVisited) {
-    std::vector<std::string> rows(60, std::string(60, '.'));
-    make(rows, STATE_LEVEL);
-    look(60, 60);
-    world_draw(*g);
-    const level& lv = g->level;
-    EXPECT_NEAR(lv.view_x, 60, 1e-3);  // the centre of the view is the target
-    EXPECT_NEAR(lv.view_y, 60, 1e-3);
-    EXPECT_GT(lv.view_r, 5);
-    EXPECT_LT(lv.view_r, 20);
-    const int visited = world_stats().tiles_visited;
-    const double area = 3.14159265 * lv.view_r * lv.view_r;
-    EXPECT_NEAR(visited, area, area * 0.08);
-    EXPECT_EQ(quads(BATCH_LIT_FLOOR), visited);
-    // Every floor quad's centre lies inside the circle.
-    const QuadBatch& b = world_batch(BATCH_LIT_FLOOR);
-    for (int i = 0; i < b.count; ++i) {
-        const QuadVertex& a = b.quads[size_t(i)].v[0];  // p1 = (x, z + 1)
-        const float dx = a.x + 0.5f - lv.view_x, dz = a.z - 0.5f - lv.view_y;
-        ASSERT_LE(dx * dx + dz * dz, lv.view_r * lv.view_r);
+TEST_F(Batches, EveryTileOnScreenIsDrawnAndFewOthers) {
+    std::vector<std::string> rows(90, std::string(90, '.'));
+    make(rows, STATE_LEVEL, 20, 20);
+    for (float zoom : {-25.0f, 0.0f, 50.0f}) {
+        look(64, 64, zoom == 0 ? 30.0f : 0.0f);
+        g->level.cam_dist = zoom;
+        world_draw(*g);
+        const level& lv = g->level;
+        // The visible area: centred on the target, reaching the view's corners.
+        EXPECT_NEAR(lv.view_x, 64, 1e-3);
+        EXPECT_NEAR(lv.view_y, 64, 1e-3);
+        const Vec3 corner = unproject_to_plane(0, 0, 0);
+        EXPECT_NEAR(lv.view_r, std::hypot(corner.x - 64, corner.z - 64), 0.5);
+
+        std::vector<bool> drawn(MAP_SIZE * MAP_SIZE, false);
+        const QuadBatch& b = world_batch(BATCH_LIT_FLOOR);
+        ASSERT_EQ(b.count, world_stats().tiles_visited);
+        for (int i = 0; i < b.count; ++i) {
+            const QuadVertex& a = b.quads[size_t(i)].v[0];  // p1 = (x, 0, z + 1)
+            drawn[size_t(cell_index(int(a.x), int(a.z) - 1))] = true;
+        }
+        const Vec3 o = project_to_window(Vec3{64, 0, 64}), e = project_to_window(Vec3{65, 0, 64});
+        const float unit = std::hypot(e.x - o.x, e.y - o.y);  // pixels per world unit
+        int on_screen = 0;
+        for (int z = 20; z < 110; ++z)
+            for (int x = 20; x < 110; ++x) {
+                const bool was_drawn = drawn[size_t(cell_index(x, z))];
+                const Vec3 p = project_to_window(Vec3{float(x) + 0.5f, 0, float(z) + 0.5f});
+                const bool inside = p.x >= 0 && p.x <= 960 && p.y >= 0 && p.y <= 720;
+                on_screen += inside;
+                if (inside) {
+                    ASSERT_TRUE(was_drawn) << x << "," << z << " zoom " << zoom;
+                }
+                // Nothing that stays well away from the view.
+                const float far = 3 * unit;
+                if (p.x < -far || p.x > 960 + far || p.y < -far || p.y > 720 + far) {
+                    ASSERT_FALSE(was_drawn) << x << "," << z << " zoom " << zoom;
+                }
+            }
+        EXPECT_LT(world_stats().tiles_visited, on_screen * 3 / 2) << zoom;
+        if (zoom == 50) {
+            EXPECT_LT(world_stats().tiles_visited, 3.14159 * lv.view_r * lv.view_r);
+        }
     }
-    // Zoomed out, more of the map is visited.
-    g->level.cam_dist = 50;
-    world_draw(*g);
-    EXPECT_GT(world_stats().tiles_visited, 8 * visited);
 }
 
 TEST_F(Batches, TheOuterBandIsDrawnOnlyInTheEditor) {
