@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/state.h"
 #include "gfx/graphics_internal.h"
@@ -519,6 +520,22 @@ void batch_add_quad(QuadBatch& b, int gl_name, Vec3 n, Rect uv, Vec3 p1, Vec3 p2
     vert(q.v[5], p2, u1, v1);
 }
 
+namespace {
+// Triangle lists over quads stored as six vertices each: (p1, p2, p3) and
+// (p4, p3, p2) are vertices 0, 1, 2 and 3, 2, 1 of the quad, so each corner is
+// transformed and lit once instead of the shared ones twice. The indices are
+// the same for every batch; the array grows to the largest quad count asked.
+const GLuint* quad_indices(int quads) {
+    static std::vector<GLuint> indices;
+    for (size_t q = indices.size() / 6; q < size_t(quads); ++q) {
+        const GLuint b = GLuint(q * 6);
+        const GLuint six[6] = {b, b + 1, b + 2, b + 3, b + 2, b + 1};
+        indices.insert(indices.end(), six, six + 6);
+    }
+    return indices.data();
+}
+}  // namespace
+
 int batch_draw(const QuadBatch& b) {
     if (b.count == 0 || !graphics_has_gl()) return 0;
     const GLsizei stride = sizeof(QuadVertex);
@@ -537,7 +554,8 @@ int batch_draw(const QuadBatch& b) {
         // A picture that did not load draws nothing rather than a blank shape.
         if (tex != 0) {
             glBindTexture(GL_TEXTURE_2D, tex);
-            glDrawArrays(GL_TRIANGLES, first * 6, (end - first) * 6);
+            glDrawElements(GL_TRIANGLES, (end - first) * 6, GL_UNSIGNED_INT,
+                           quad_indices(end) + first * 6);
             ++calls;
         }
         first = end;

@@ -76,9 +76,9 @@ struct QuadBatch {
 void batch_add_quad(QuadBatch& b, int gl_name, Vec3 normal, Rect uv, Vec3 p1, Vec3 p2, Vec3 p3,
                     Vec3 p4, bool cull);
 
-// Draws the quads in order, one triangle-list call per run of equal texture
-// (runs of texture 0, pictures that did not load, are skipped). Returns the
-// number of draw calls made.
+// Draws the quads in order, one indexed triangle-list call per run of equal
+// texture (runs of texture 0, pictures that did not load, are skipped). Returns
+// the number of draw calls made.
 int batch_draw(const QuadBatch& b);
 
 // The eleven batches, in the order they are drawn.
