@@ -263,7 +263,6 @@ int main(int argc, char** argv) {
     g_game.reset(new game());
     _game_tile_init(*g_game);
     build_busy_level(*g_game);
-    if (getenv("EXP_HALF")) glViewport(0, 0, 480, 360); else
     glViewport(0, 0, 960, 720);
     // One frame first, so every picture is loaded before the clock runs.
     world_draw(*g_game);
@@ -274,36 +273,4 @@ int main(int argc, char** argv) {
     graphics_free();
     SDL_Quit();
     return 0;
-}
-namespace {
-void BM_Scratch2D(benchmark::State& state) {
-    std::vector<double> ms;
-    for (auto _ : state) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glFinish();
-        const double t0 = now_ms();
-        draw_2d_layer();
-        glFinish();
-        const double t = now_ms() - t0;
-        ms.push_back(t);
-        state.SetIterationTime(t / 1e3);
-    }
-    set_counters(state, ms);
-}
-void BM_ScratchSwap(benchmark::State& state) {
-    std::vector<double> ms;
-    for (auto _ : state) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glFinish();
-        const double t0 = now_ms();
-        video_swap();
-        glFinish();
-        const double t = now_ms() - t0;
-        ms.push_back(t);
-        state.SetIterationTime(t / 1e3);
-    }
-    set_counters(state, ms);
-}
-BENCHMARK(BM_Scratch2D)->UseManualTime()->Iterations(100)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ScratchSwap)->UseManualTime()->Iterations(100)->Unit(benchmark::kMillisecond);
 }
