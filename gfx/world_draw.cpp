@@ -3,6 +3,11 @@
 // fixed render states (so drawing is ordered by batch, not by tile), followed by
 // the overlays.
 //
+// The software rasteriser this must also run on pays for every quad and every
+// textured pixel, so: tiles whose geometry stays off screen are not gathered,
+// pictures are cut down to their visible part before they become quads, and
+// each quad's four corners are lit once (indexed drawing).
+//
 // Placement choices of this renderer: upright pictures (standing tiles and
 // actors) are camera-facing quads whose bottom lies at 4 x shape.y / 96 world
 // units (the artwork puts the floor line at three quarters of the picture, so the
