@@ -232,10 +232,34 @@ void BM_FrameTurning(benchmark::State& state) {
     set_counters(state, ms);
 }
 
+// A whole frame at the zoom a level starts with (0), for comparison: a quarter
+// of the quads of the farthest zoom over the same screen.
+void BM_FrameZoom0(benchmark::State& state) {
+    std::vector<double> ms;
+    double cpu = 0;
+    g_game->level.cam_dist = g_game->level.zoom_target = 0;
+    for (auto _ : state) {
+        const double c0 = cpu_ms();
+        const double t0 = now_ms();
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        world_draw(*g_game);
+        draw_2d_layer();
+        video_swap();
+        glFinish();
+        const double t = now_ms() - t0;
+        cpu += cpu_ms() - c0;
+        ms.push_back(t);
+        state.SetIterationTime(t / 1e3);
+    }
+    g_game->level.cam_dist = g_game->level.zoom_target = 50;
+    set_counters(state, ms, cpu);
+}
+
 BENCHMARK(BM_WorldDraw)->UseManualTime()->Iterations(300)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WorldDrawSubmit)->UseManualTime()->Iterations(300)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Frame)->UseManualTime()->Iterations(300)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FrameTurning)->UseManualTime()->Iterations(300)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FrameZoom0)->UseManualTime()->Iterations(300)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
