@@ -465,8 +465,11 @@ void draw_overlays(Scene& s) {
             draw_image_upright(s, image_get("white"), px, pz, 0.12f, 3.0f, 5.5f);
         }
         if (playing) {
+            // A little toward the viewer, so it lies over the figure instead of
+            // fighting with it for the same depths.
             glColor4f(1, 1, 1, 0.5f);
-            draw_image_upright(s, image_get("player-glow"), px, pz, 2.0f, -1.0f, 3.0f);
+            draw_image_upright(s, image_get("player-glow"), px - s.away.x * 0.3f,
+                               pz - s.away.z * 0.3f, 2.0f, -1.0f, 3.0f);
         }
     }
 

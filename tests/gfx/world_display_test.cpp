@@ -256,15 +256,27 @@ TEST_F(WorldDraw, TheAgentGlowsOnThePlayScreen) {
     const std::vector<std::string> rows = {".....", ".....", "..@..", ".....", "....."};
     auto playing = rt::make_game(rows, STATE_LEVEL);
     auto paused = rt::make_game(rows, STATE_PAUSE);
+    for (game* g : {playing.get(), paused.get()}) g->level.cam_dist = g->level.zoom_target = -10;
     const actor* p = find_actor(*playing, ACTOR_PLAYER);
     ASSERT_NE(p, nullptr);
     // Just beside the figure (a quarter unit to the right on screen, at heading 0):
     // the cyan glow shows there.
     const Vec3 at{p->x + 0.5f + 0.18f, 1.0f, p->y + 0.5f - 0.18f};
-    const Pixel glow = around(render(*playing, "agent_glow"), at);
-    const Pixel none = around(render(*paused, "agent_no_glow"), at);
+    const Frame with = render(*playing, "agent_glow");
+    const Frame without = render(*paused, "agent_no_glow");
+    const Pixel glow = around(with, at);
+    const Pixel none = around(without, at);
     EXPECT_GT(glow.g, none.g + 15) << glow.g << " " << none.g;
     EXPECT_GT(glow.g - none.g, glow.r - none.r);
+    // Over the figure itself the glow tints every row: no stripes where the glow
+    // and the figure would fight over the same depths.
+    const Vec3 knee = project_to_window(Vec3{p->x + 0.5f, 0.5f, p->y + 0.5f});
+    const Vec3 chest = project_to_window(Vec3{p->x + 0.5f, 1.5f, p->y + 0.5f});
+    int lines = 0, tinted = 0;
+    for (int y = int(chest.y); y <= int(knee.y); ++y, ++lines)
+        tinted += with.at(int(knee.x), y).g > without.at(int(knee.x), y).g;
+    ASSERT_GT(lines, 10);
+    EXPECT_GE(tinted, lines * 9 / 10) << tinted << " of " << lines;
 }
 
 TEST_F(WorldDraw, TwoDimensionalDrawingInBetweenDoesNotChangeTheScene) {
