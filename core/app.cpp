@@ -165,6 +165,7 @@ void app_loop_pass(game& g) {
     app_frame(g);
     glClearColor(0, 0, 0, 0);
     glClearDepth(1.0);
+    glDepthMask(GL_TRUE);  // the last 2D pass leaves depth writes off
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (State* s = current_state(g)) s->paint();
     video_swap();
