@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 #include <SDL.h>
+#include <signal.h>
 
 #include <cstdio>
 #include <memory>
@@ -28,6 +29,20 @@ namespace {
 AppHandles g_handles;
 game* g_app = nullptr;  // the record the driver's callbacks act on
 
+// SIGINT and SIGTERM end the game like closing the window. SDL turns them into a
+// quit request only while it has a video mode; this covers a run without one.
+volatile sig_atomic_t g_stop_requested = 0;
+
+void on_stop_signal(int) { g_stop_requested = 1; }
+
+void install_stop_signals() {
+    struct sigaction sa = {};
+    sa.sa_handler = on_stop_signal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
 void go_windowed() {
     if (!g_app) return;
     g_app->windowed = !g_app->windowed;
@@ -53,6 +68,7 @@ void app_video_init(game& g) {
     bool fullscreen = g.settings.fullscreen != -1;
     if (g.windowed) fullscreen = !fullscreen;
     init_video(w, h, fullscreen ? 1 : 0);
+    install_stop_signals();  // after SDL, which installs its own on video start
     load_graphics();
     canvas() = Canvas();
     load_fonts();
@@ -139,9 +155,17 @@ void app_loop_pass(game& g) {
         if (e.kind == EV_QUIT) g.quit = 1;
         app_event(g, e);
     }
+    if (g_stop_requested) {
+        g_stop_requested = 0;
+        Event quit = {};
+        quit.kind = EV_QUIT;
+        g.quit = 1;
+        app_event(g, quit);
+    }
     app_frame(g);
     glClearColor(0, 0, 0, 0);
     glClearDepth(1.0);
+    glDepthMask(GL_TRUE);  // the last 2D pass leaves depth writes off
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (State* s = current_state(g)) s->paint();
     video_swap();

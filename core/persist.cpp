@@ -4,12 +4,10 @@
 #include <cstring>
 #include <ctime>
 
+#include "core/fixed_text.h"
 #include "platform/files.h"
 
 namespace {
-template <size_t N>
-void terminate(char (&text)[N]) { text[N - 1] = '\0'; }
-
 int clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 void clear_handle_slots(game& g) {
@@ -24,9 +22,9 @@ void load_state(game& g) {
     if (g.version != GAME_RECORD_VERSION) memset(&g, 0, sizeof g);
     level_terminate_texts(g.level);
     level_terminate_texts(g.edit_level);
-    terminate(g.download_query);
-    terminate(g.download_title);
-    terminate(g.error_text);
+    terminate_field(g.download_query);
+    terminate_field(g.download_title);
+    terminate_field(g.error_text);
     clear_handle_slots(g);
     if (g.rewind_pos < 0) g.rewind_pos = 0;
     // Keys held when the last run ended are not held now.
@@ -43,10 +41,10 @@ void load_settings(game& g) {
     }
     s.music_volume = clamp(s.music_volume, 0, 100);
     s.effects_volume = clamp(s.effects_volume, 0, 100);
-    terminate(s.user);
-    terminate(s.password);
-    terminate(s.user_id);
-    terminate(s.device_id);
+    terminate_field(s.user);
+    terminate_field(s.password);
+    terminate_field(s.user_id);
+    terminate_field(s.device_id);
     if (s.video_mode == 0) s.video_mode = -1;
     if (s.fullscreen == 0) s.fullscreen = 1;
     s.version = 1;

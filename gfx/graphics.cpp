@@ -1,39 +1,188 @@
-// Seam: the resource tables and drawing are not built yet; every lookup gives
-// index 0 and nothing is drawn.
+// The 2D drawing primitives on the canvas (sprites, fills, nine-slice frames,
+// text) and the two 3D quad operations, all with client-side vertex arrays.
+//
+// They expect the 2D drawing state of the frame (canvas projection, alpha
+// blending, no depth test, no lighting, colour white) and the vertex and
+// texture-coordinate arrays enabled by load_graphics; each call sets its own
+// array pointers. Without a GL window they do nothing.
+#include <GL/gl.h>
+
+#include <string>
+#include <vector>
+
 #include "gfx/graphics.h"
+#include "gfx/graphics_internal.h"
 
 namespace {
-const Texture no_texture{};
-const Image no_image{};
-const Font no_font{};
+
+// Four corners (x, y), (x + w, y), (x, y + h), (x + w, y + h) as one strip.
+void strip2d(float x, float y, float w, float h, float u, float v, float du, float dv) {
+    const GLfloat xy[8] = {x, y, x + w, y, x, y + h, x + w, y + h};
+    const GLfloat uv[8] = {u, v, u + du, v, u, v + dv, u + du, v + dv};
+    glVertexPointer(2, GL_FLOAT, 0, xy);
+    glTexCoordPointer(2, GL_FLOAT, 0, uv);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+}
+
+// A 3D quad in strip order with texture rectangle [l, r] x [t, b]; the first two
+// points receive the bottom (b) of the picture.
+void strip3d(int gl_name, Vec3 p1, Vec3 p2, Vec3 p3, Vec3 p4, float l, float r, float t, float b) {
+    const GLfloat xyz[12] = {p1.x, p1.y, p1.z, p2.x, p2.y, p2.z,
+                             p3.x, p3.y, p3.z, p4.x, p4.y, p4.z};
+    const GLfloat uv[8] = {l, b, r, b, l, t, r, t};
+    glBindTexture(GL_TEXTURE_2D, GLuint(gl_name));
+    glVertexPointer(3, GL_FLOAT, 0, xyz);
+    glTexCoordPointer(2, GL_FLOAT, 0, uv);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+}
+
+// Glyph quads of one line, flushed every GLYPH_BATCH quads.
+struct GlyphBatch {
+    GLfloat xy[GLYPH_BATCH * 12];
+    GLfloat uv[GLYPH_BATCH * 12];
+    int quads = 0;
+
+    void add(const Rect& q, const Rect& t) {
+        const float x0 = q.x, y0 = q.y, x1 = q.x + q.w, y1 = q.y + q.h;
+        const float u0 = t.x, v0 = t.y, u1 = t.x + t.w, v1 = t.y + t.h;
+        const GLfloat p[12] = {x0, y0, x1, y0, x0, y1, x0, y1, x1, y0, x1, y1};
+        const GLfloat s[12] = {u0, v0, u1, v0, u0, v1, u0, v1, u1, v0, u1, v1};
+        for (int i = 0; i < 12; ++i) {
+            xy[quads * 12 + i] = p[i];
+            uv[quads * 12 + i] = s[i];
+        }
+        if (++quads == GLYPH_BATCH) flush();
+    }
+    void flush() {
+        if (quads == 0) return;
+        glVertexPointer(2, GL_FLOAT, 0, xy);
+        glTexCoordPointer(2, GL_FLOAT, 0, uv);
+        glDrawArrays(GL_TRIANGLES, 0, quads * 6);
+        quads = 0;
+    }
+};
+GlyphBatch g_glyphs;
+
+// glyphs_draw of an already filtered run of bytes.
+void glyphs_draw_bytes(const Font& f, const char* bytes, size_t n, float x, float y) {
+    const Texture& tex = texture_entry(f.texture);
+    glBindTexture(GL_TEXTURE_2D, GLuint(tex.gl_name));
+    for (size_t i = 0; i < n; ++i) {
+        const Rect& g = f.glyphs[static_cast<unsigned char>(bytes[i])];
+        Rect q{x, y, g.w, f.height};
+        Rect t{ratio(g.x, tex.size.w), ratio(g.y, tex.size.h), ratio(g.w, tex.size.w),
+               ratio(f.height, tex.size.h)};
+        if (clip_test(q, &t)) g_glyphs.add(q, t);
+        x += g.w;
+    }
+    g_glyphs.flush();
+}
+
 }  // namespace
 
-void load_graphics() {}
-void load_fonts() {}
-void graphics_free() {}
-int texture_get(const std::string&) { return 0; }
-int image_get(const std::string&) { return 0; }
-int font_get(const std::string&) { return 0; }
-const Texture& texture_entry(int) { return no_texture; }
-const Image& image_entry(int) { return no_image; }
-const Font& font_entry(int) { return no_font; }
-int image_gl_texture(int) { return 0; }
-int surf_to_tex2(const std::string&) { return 0; }
-void image_draw(int, int, int, int, int) {}
-void texture_draw_part(int, float, float, float, float, float, float, float, float) {}
-void rect_fill(int, int, int, int, int) {}
-void frame_draw(int, int, int, int, int, int) {}
-void image_draw_quad(int, Vec3, Vec3, Vec3, Vec3) {}
-void texture_draw_quad(int, Vec3, Vec3, Vec3, Vec3) {}
-void translate2d(int, int) {}
-void clip_push(int, int) {}
-void clip_pop() {}
-bool clip_rect(Rect&, Rect*, const Rect&) { return true; }
-bool clip_test(Rect&, Rect*) { return true; }
-std::vector<Line> text_wrap(int, const char*, float) { return {}; }
-float text_width(int, const char*) { return 0; }
-float text_height(int, const char*, float) { return 0; }
-void text_draw(int, const char*, float, float, float, int) {}
-void glyphs_draw(int, const char*, float, float) {}
-Rect text_caret_rect(int, const char*, int, float) { return {}; }
-int text_hit(int, const char*, float, float, float) { return 0; }
+void image_draw(int image, int x, int y, int w, int h) {
+    if (!graphics_has_gl()) return;
+    const Image& img = image_entry(image);
+    const Texture& tex = texture_entry(img.texture);
+    if (tex.gl_name == 0) return;  // no picture: draw nothing rather than a blank box
+    if (w == 0) w = trunc_int(img.shape.w);
+    if (h == 0) h = trunc_int(img.shape.h);
+    texture_draw_part(tex.gl_name, ratio(img.rect.x, tex.size.w), ratio(img.rect.y, tex.size.h),
+                      ratio(img.rect.w, tex.size.w), ratio(img.rect.h, tex.size.h), float(x),
+                      float(y), float(w), float(h));
+}
+
+void texture_draw_part(int gl_name, float u, float v, float du, float dv, float x, float y, float w,
+                       float h) {
+    if (!graphics_has_gl()) return;
+    Rect q{x, y, w, h};
+    Rect t{u, v, du, dv};
+    if (!clip_test(q, &t)) return;
+    glBindTexture(GL_TEXTURE_2D, GLuint(gl_name));
+    strip2d(q.x, q.y, q.w, q.h, t.x, t.y, t.w, t.h);
+}
+
+void rect_fill(int rgb, int x, int y, int w, int h) {
+    if (!graphics_has_gl()) return;
+    Rect q{float(x), float(y), float(w), float(h)};
+    if (!clip_test(q, nullptr)) return;
+    glColor4ub(GLubyte(rgb >> 16), GLubyte(rgb >> 8), GLubyte(rgb), 255);
+    glDisable(GL_TEXTURE_2D);
+    strip2d(q.x, q.y, q.w, q.h, 0, 0, 0, 0);
+    glEnable(GL_TEXTURE_2D);
+    glColor4f(1, 1, 1, 1);
+}
+
+namespace {
+// One axis of a nine-slice frame: where each cell starts, its length, which
+// ninth (0 first, 1 middle, 2 last) and how much of that ninth it shows.
+struct FrameCell {
+    int pos, len, ninth;
+    float range;
+};
+
+std::vector<FrameCell> frame_cells(int from, int size, int b) {
+    std::vector<FrameCell> cells;
+    const float third = 1.0f / 3.0f;
+    cells.push_back({from, b, 0, third});
+    const int last = from + size - b;
+    // A frame wider than 4096 cells is cut short rather than looping for ever.
+    for (int m = from + b, k = 0; m < last && k < 4096; m += b, ++k) {
+        const int len = last - m < b ? last - m : b;
+        cells.push_back({m, len, 1, float(len) / float(3 * b)});
+    }
+    cells.push_back({last, b, 2, third});
+    return cells;
+}
+}  // namespace
+
+void frame_draw(int gl_name, int x, int y, int w, int h, int b) {
+    if (!graphics_has_gl() || b <= 0) return;
+    const std::vector<FrameCell> cols = frame_cells(x, w, b);
+    const std::vector<FrameCell> rows = frame_cells(y, h, b);
+    for (const FrameCell& c : cols)
+        for (const FrameCell& r : rows)
+            texture_draw_part(gl_name, float(c.ninth) / 3.0f, float(r.ninth) / 3.0f, c.range,
+                              r.range, float(c.pos), float(r.pos), float(c.len), float(r.len));
+}
+
+void image_draw_quad(int image, Vec3 p1, Vec3 p2, Vec3 p3, Vec3 p4) {
+    if (!graphics_has_gl()) return;
+    const Image& img = image_entry(image);
+    const Texture& tex = texture_entry(img.texture);
+    if (tex.gl_name == 0) return;
+    strip3d(tex.gl_name, p1, p2, p3, p4, ratio(img.rect.x, tex.size.w),
+            ratio(img.rect.x + img.rect.w, tex.size.w), ratio(img.rect.y, tex.size.h),
+            ratio(img.rect.y + img.rect.h, tex.size.h));
+}
+
+void texture_draw_quad(int gl_name, Vec3 p1, Vec3 p2, Vec3 p3, Vec3 p4) {
+    if (!graphics_has_gl()) return;
+    strip3d(gl_name, p1, p2, p3, p4, 0, 1, 0, 1);
+}
+
+void translate2d(int dx, int dy) {
+    clip_state_translate(float(dx), float(dy));
+    if (graphics_has_gl()) glTranslatef(float(dx), float(dy), 0);
+}
+
+void text_draw(int font, const char* text, float x, float y, float maxw, int align) {
+    if (!graphics_has_gl()) return;
+    const Font& f = font_entry(font);
+    const std::string s = filtered_text(text);
+    const std::vector<Line> lines = wrap_filtered(f, s, maxw);
+    for (size_t k = 0; k < lines.size(); ++k) {
+        const Line& line = lines[k];
+        const float ly = y + float(k) * f.height;
+        const float lx = maxw == 0 ? x : x + (maxw - float(line.width)) * float(align + 1) * 0.5f;
+        Rect box{lx, ly, float(line.width), f.height};
+        if (!clip_test(box, nullptr)) continue;
+        glyphs_draw_bytes(f, s.data() + line.start, size_t(line.end - line.start), lx, ly);
+    }
+}
+
+void glyphs_draw(int font, const char* text, float x, float y) {
+    if (!graphics_has_gl()) return;
+    const std::string s = filtered_text(text);
+    glyphs_draw_bytes(font_entry(font), s.data(), s.size(), x, y);
+}

@@ -39,6 +39,18 @@ struct Line {
     int width = 0;
 };
 
+// Table sizes. Index 0 of every table is the zeroed "none" entry, so at most
+// 2047 images, 255 textures and 255 fonts are loaded; a name beyond that gets 0
+// and a diagnostic.
+enum : int {
+    MAX_IMAGES = 2048,
+    MAX_TEXTURES = 256,
+    MAX_FONTS = 256,
+    CLIP_DEPTH_MAX = 8,     // deeper clips hide what is drawn inside them
+    GLYPH_BATCH = 256,      // glyph quads per draw call
+    TEXT_MAX_LINES = 32,    // text_wrap stops after this many lines
+};
+
 // Creates the Graphics record and parses "image.txt" and "texture.txt"; enables
 // 2D texturing, vertex and texture-coordinate arrays and depth test (<=).
 void load_graphics();
@@ -47,6 +59,18 @@ void load_fonts();
 // Forgets the Graphics record and the font table (GL textures died with the
 // old context and are not deleted).
 void graphics_free();
+
+// The same from the texts of the description files instead of the data folder
+// (tests, fuzzing). A text that is empty, malformed or not a JSON object reads as
+// an empty object, with a diagnostic. No GL call is made here; textures load on
+// first lookup.
+void graphics_load_text(const std::string& image_txt, const std::string& texture_txt);
+void fonts_load_text(const std::string& font_txt);
+
+// True while a GL window exists (checked by load_graphics). Without one every
+// drawing operation does nothing and textures are not uploaded, so layout and
+// lookups also work headless.
+bool graphics_has_gl();
 
 int texture_get(const std::string& name);   // 0 when not in "texture.txt"
 int image_get(const std::string& name);     // 0 when not in "image.txt"
@@ -59,6 +83,11 @@ const Image& image_entry(int index);
 const Font& font_entry(int index);
 // GL texture name of an image's texture (0 when none).
 int image_gl_texture(int image);
+// The part of an image's source rectangle (texture pixels, as "rect") that holds
+// visible texels, with a margin of 8 picture pixels; the whole rectangle when the
+// picture is not loaded, w = h = 0 when it is wholly transparent. Drawing only
+// this part of a picture gives the same pixels with less work.
+Rect image_opaque_rect(int image);
 
 // Loads data_dir()/fname into a mipmapped RGBA texture; 0 on failure.
 int surf_to_tex2(const std::string& fname);
@@ -83,6 +112,9 @@ void texture_draw_quad(int gl_name, Vec3 p1, Vec3 p2, Vec3 p3, Vec3 p4);
 void translate2d(int dx, int dy);
 void clip_push(int w, int h);
 void clip_pop();
+// The sum of the translate2d offsets now applied, and the clip depth (0 = none).
+void translation2d(float* x, float* y);
+int clip_depth();
 // Trims quad q (and the texture rectangle t in proportion, when given) to clip
 // c; false when nothing is left.
 bool clip_rect(Rect& q, Rect* t, const Rect& c);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/app.h"
+#include "core/fixed_text.h"
 #include "core/state.h"
 #include "db/mydb.h"
 #include "platform/files.h"
@@ -35,19 +36,6 @@ const int SERVICE_TIMEOUT = 30;  // seconds
 WebService& service() {
     static WebService s;
     return s;
-}
-
-// The text of a fixed-size field up to its NUL (or its whole size): records
-// from files are not trusted to hold the NUL.
-template <size_t N>
-std::string field_text(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
-}
-
-template <size_t N>
-void set_field(char (&field)[N], const std::string& value) {
-    memset(field, 0, N);
-    memcpy(field, value.data(), value.size() < N - 1 ? value.size() : N - 1);
 }
 
 // Percent-encoding: letters and digits as they are, every other byte "%xx".

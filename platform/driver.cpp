@@ -38,7 +38,11 @@ void driver_init(void (*start_sound)()) {
 SDL_Surface* _try_init_video(int w, int h, int fullscreen) {
     fprintf(stderr, "_try_init_video(%d,%d,%d)\n", w, h, fullscreen);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    SDL_InitSubSystem(SDL_INIT_VIDEO);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        // No display to talk to: this attempt fails like a refused mode.
+        fprintf(stderr, "res: %d\n", 0);
+        return nullptr;
+    }
     SDL_EnableUNICODE(1);
     SDL_EnableKeyRepeat(500, 30);
     if (g_driver.caption[0]) SDL_WM_SetCaption(g_driver.caption, g_driver.caption);

@@ -6,5 +6,6 @@
 class Rewind : public State {
 public:
     explicit Rewind(game* g);
+    void paint() override;  // the 3D scene only
     void frame() override;  // one step back through the history per frame
 };

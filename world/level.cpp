@@ -1,18 +1,15 @@
 #include "world/level.h"
 
-namespace {
-template <size_t N>
-void terminate(char (&text)[N]) { text[N - 1] = '\0'; }
-}  // namespace
+#include "core/fixed_text.h"
 
 void level_terminate_texts(level& lv) {
-    terminate(lv.title);
-    terminate(lv.intro);
-    terminate(lv.theme);
-    terminate(lv.music);
-    terminate(lv.name);
-    terminate(lv.author);
-    terminate(lv.uid);
-    terminate(lv.id);
-    for (actor& a : lv.actors) terminate(a.anim);
+    terminate_field(lv.title);
+    terminate_field(lv.intro);
+    terminate_field(lv.theme);
+    terminate_field(lv.music);
+    terminate_field(lv.name);
+    terminate_field(lv.author);
+    terminate_field(lv.uid);
+    terminate_field(lv.id);
+    for (actor& a : lv.actors) terminate_field(a.anim);
 }

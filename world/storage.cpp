@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "core/fixed_text.h"
 #include "world/model.h"
 
 namespace {
@@ -35,19 +36,6 @@ void report_missing_columns(MyDB& db, const std::string& path) {
         }
         if (!found) fprintf(stderr, "levels %s lacks column %s\n", path.c_str(), name);
     }
-}
-
-// The text of a fixed-size field up to its NUL (or its whole size).
-template <size_t N>
-std::string field_text(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
-}
-
-// Copies a column into a fixed-size field, cut to N - 1 bytes, NUL-padded.
-template <size_t N>
-void set_field(char (&field)[N], const std::string& value) {
-    memset(field, 0, N);
-    memcpy(field, value.data(), value.size() < N - 1 ? value.size() : N - 1);
 }
 
 std::string column(const Row& row, const char* name) {

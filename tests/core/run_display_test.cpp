@@ -24,13 +24,15 @@ struct GameRun {
 
 // Starts the game, waits until start-up is over plus `settle`, sends sig, and
 // collects what it printed.
-GameRun run_game(const test::TempDir& home, int sig, std::chrono::milliseconds settle) {
+GameRun run_game(const test::TempDir& home, int sig, std::chrono::milliseconds settle,
+                 bool with_display = true) {
     const std::string out_path = home.file("stdout.txt");
     const std::string err_path = home.file("stderr.txt");
     pid_t pid = fork();
     if (pid == 0) {
         setenv("APPDATA", home.path().c_str(), 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
+        if (!with_display) unsetenv("DISPLAY");
         int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(out, 1);
@@ -136,6 +138,17 @@ TEST(RealBinary, QuitDuringPlayResumesPausedAndSigintSaves) {
     EXPECT_EQ(g.level.ticks, 1234);
     EXPECT_EQ(g.settings.music_volume, 20);
     EXPECT_EQ(g.settings.effects_volume, 30);
+}
+
+TEST(RealBinary, WithoutAnyDisplayRunsOnAndSavesOnSigterm) {
+    test::TempDir home;
+    GameRun run = run_game(home, SIGTERM, std::chrono::milliseconds(300), false);
+    ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
+    EXPECT_EQ(WEXITSTATUS(run.status), 0);
+    EXPECT_NE(run.err.find("trying w/o fullscreen ...\n"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("res: 1280"), std::string::npos);
+    EXPECT_EQ(test::read_file(home.path() + "/Murkwell/state.dat").size(), 213308u);
+    EXPECT_EQ(test::read_file(home.path() + "/Murkwell/settings.dat").size(), 276u);
 }
 
 }  // namespace

@@ -6,13 +6,12 @@
 #include <vector>
 
 #include "db/mydb.h"
-#include "db_helpers.h"
 #include "test_support.h"
 
 namespace {
 
-using dbtest::sqlite;
-using dbtest::stderr_of;
+using test::sqlite;
+using test::stderr_of;
 
 struct MyDBTest : ::testing::Test {
     test::TempDir tmp;

@@ -13,16 +13,15 @@
 #include <vector>
 
 #include "db/mydb.h"
-#include "db_helpers.h"
 #include "test_support.h"
 #include "world/model.h"
 #include "world/storage.h"
 
 namespace {
 
-using dbtest::run;
-using dbtest::sqlite;
-using dbtest::stderr_of;
+using test::run;
+using test::sqlite;
+using test::stderr_of;
 
 const char* const FINAL_LEVELS =
     "id text\nname text\ndata blob\nts int\nauthor text\ntitle text\nq text\nuid text\n"

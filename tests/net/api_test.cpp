@@ -28,31 +28,13 @@
 namespace {
 
 using nettest::ScriptServer;
+using test::run;
+using test::sqlite;
+using test::stderr_of;
 
 // ---------------------------------------------------------------------------
 // Helpers
 
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
-std::string sqlite(const std::string& path, const std::string& sql) {
-    return run("sqlite3 '" + path + "' \"" + sql + "\" 2>&1");
-}
-
-template <class F>
-std::string stderr_of(F&& f) {
-    testing::internal::CaptureStderr();
-    f();
-    return testing::internal::GetCapturedStderr();
-}
 
 std::string hex(const std::string& bytes) {
     static const char digits[] = "0123456789abcdef";

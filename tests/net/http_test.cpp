@@ -13,6 +13,7 @@
 
 #include "net/http.h"
 #include "script_server.h"
+#include "test_support.h"
 
 namespace {
 
@@ -28,12 +29,7 @@ std::string header(const WebConn* c, const char* name) {
     return out;
 }
 
-template <class F>
-std::string stderr_of(F&& f) {
-    testing::internal::CaptureStderr();
-    f();
-    return testing::internal::GetCapturedStderr();
-}
+using test::stderr_of;
 
 // A connection that was never started anywhere: a numeric address, so no
 // lookup, used to feed replies without a network.

@@ -104,4 +104,19 @@ bool file_exists(const std::string& path) {
 
 std::string source_data_dir() { return std::string(MURKWELL_SOURCE_DIR) + "/data"; }
 
+std::string run(const std::string& command) {
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+std::string sqlite(const std::string& path, const std::string& sql) {
+    return run("sqlite3 '" + path + "' \"" + sql + "\" 2>&1");
+}
+
 }  // namespace test

@@ -2,6 +2,8 @@
 // running the real binary.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -53,5 +55,19 @@ bool file_exists(const std::string& path);
 
 // The source tree's data folder.
 std::string source_data_dir();
+
+// Standard output of a shell command (external tools: sqlite3, python3, md5sum...).
+std::string run(const std::string& command);
+
+// The sqlite3 command-line shell's answer to one statement on a database file.
+std::string sqlite(const std::string& path, const std::string& sql);
+
+// Runs f and returns what it printed on the error stream.
+template <class F>
+std::string stderr_of(F&& f) {
+    testing::internal::CaptureStderr();
+    f();
+    return testing::internal::GetCapturedStderr();
+}
 
 }  // namespace test

@@ -15,17 +15,7 @@
 
 namespace {
 
-// Standard output of a shell command.
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
+using test::run;
 
 std::string random_bytes(std::mt19937& rng, size_t n) {
     std::string s(n, '\0');
