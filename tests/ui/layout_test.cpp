@@ -109,7 +109,7 @@ TEST(LabelLayout, WidthAndWrapping) {
         {"hello", STYLE_UNSET, 50, 20},
         {"", STYLE_UNSET, 0, 20},
         {"ab cd", 37, 37, 40},           // "ab c" fits: breaks at the space
-        {"ab cd", 25, 25, 60},           // "ab " does not: "ab", " ", "cd"
+        {"ab cd", 25, 25, 40},           // the space that does not fit is the break
         {"abcdefgh", 35, 35, 60},        // breaks inside the word: 3 + 3 + 2
         {"ab\ncd", STYLE_UNSET, 40, 40}, // a newline breaks too
         {nullptr, STYLE_UNSET, 0, 20},   // no text: one line

@@ -4,8 +4,8 @@
 //
 // The text operations follow the graphics module's rules (wrapping at spaces or
 // inside a word, at most 32 lines, caret rectangles and hit testing by nearest
-// row, then nearest left edge) over a fixed glyph table, so expected positions
-// can be worked out by hand: most bytes advance 10 units, ' ' 6, 'i' 4, 'm' 16,
+// row, then nearest left edge; text_model_test holds the two together) over a
+// fixed glyph table, so expected positions can be worked out by hand: most bytes advance 10 units, ' ' 6, 'i' 4, 'm' 16,
 // '*' 8, '\n' and NUL 0; every font is 20 high.
 #pragma once
 
@@ -58,16 +58,21 @@ inline std::vector<Line> wrap(const char* text, float maxw) {
         const unsigned char c = i < n ? static_cast<unsigned char>(text[i]) : 0;
         if (c != '\n' && c != 0) {
             const float gw = advance(c);
+            // The first byte of a line always fits; a space opening a line is
+            // never a break point.
             if (maxw == 0 || wd + gw <= maxw || i == s) {
-                // (A glyph wider than the whole line stays on a line of its own.)
-                if (c == ' ' && i != 0) {
+                if (c == ' ' && i > s) {
                     space = i;
                     space_wd = std::trunc(wd);
                 }
                 wd += gw;
                 continue;
             }
-            if (space >= 0) {
+            if (c == ' ') {
+                // The space that does not fit is itself the break.
+                lines.push_back({s, i, int(wd)});
+                s = i + 1;
+            } else if (space >= 0) {
                 lines.push_back({s, space, int(space_wd)});
                 s = space + 1;
                 i = space;
