@@ -6,7 +6,10 @@ namespace {
 
 float font_line_height(int font) { return font_entry(font).height; }
 
-void gl_tint(float r, float g, float b, float a) { glColor4f(r, g, b, a); }
+// Without a window there is no GL context to set a colour in.
+void gl_tint(float r, float g, float b, float a) {
+    if (graphics_has_gl()) glColor4f(r, g, b, a);
+}
 
 WidgetGfx graphics_module() {
     WidgetGfx s;
