@@ -1,0 +1,38 @@
+// The scrolling viewport (drag, fling, wheel) and its pairing with a scroll bar.
+#pragma once
+
+#include "ui/slider.h"
+#include "ui/widget.h"
+
+// Shows its first child (the content) through a `width` x `height` viewport at
+// the offset scroll_x/scroll_y. Dragging with a button held scrolls and then
+// swallows the release, so a drag never clicks the entry under the pointer; a
+// vertical drag keeps gliding (the fling) after the release.
+class ScrollBox : public Container {
+public:
+    explicit ScrollBox(Widget* content);
+
+    int dragging = 0;
+    int fling = 0;        // vertical speed, units per frame
+
+    Widget* content() const { return children.empty() ? nullptr : children.front(); }
+    int event(const Event& ev) override;
+    void tick() override;
+    void paint_content() override;
+    void measure_content() override;
+
+    // Holds the offsets within 0..(content size - viewport).
+    void clamp_scroll();
+};
+
+// A one-row table: a scroll box and a vertical bar kept in step with it.
+class ScrollBox2 : public Table {
+public:
+    explicit ScrollBox2(ScrollBox* scroll_box);
+
+    ScrollBox* box = nullptr;
+    VSlider* bar = nullptr;
+
+    int event(const Event& ev) override;
+    void measure_content() override;
+};
