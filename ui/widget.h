@@ -286,3 +286,6 @@ void style_step(Widget* w);
 // with a highlight overlay that fades in under the pointer; `box_image` 0 uses
 // "box". Returned wrapped in an outer Box that centres it in a table cell.
 Box* make_button(const char* text, int value, int width, int box_image);
+// The same framed, highlighted box (240 x 98) around any widget, answering
+// `value` when clicked; a null widget makes an empty card.
+Box* make_card(Widget* widget, int value);

@@ -330,3 +330,41 @@ TEST(Paint, NothingSetDrawsNothing) {
 }
 
 }  // namespace
+
+// A card is the button's frame around any widget: 240 x 98, the same frame and
+// highlight, answering its value when clicked.
+TEST(Card, FramesAnyWidgetAndAnswersItsValueWhenClicked) {
+    FakeGfx fake;
+    Container root;
+    Widget* picture = new Widget;
+    picture->styles[STYLE_BASE].width = 100;
+    picture->styles[STYLE_BASE].height = 40;
+    Box* outer = make_card(picture, 42);
+    outer->x = 20;
+    outer->y = 30;
+    add(&root, outer);
+    root.measure_content();
+    Box* card = static_cast<Box*>(outer->child());
+    ASSERT_EQ(card->child(), picture);
+    EXPECT_EQ(card->w, 240);
+    EXPECT_EQ(card->h, 98);
+    const Style& s = card->styles[STYLE_BASE];
+    EXPECT_EQ(s.box, fake_image_get("box"));
+    EXPECT_EQ(s.overlay, fake_image_get("box2"));
+    EXPECT_EQ(s.box_corner, 30);
+    EXPECT_EQ(s.overlay_corner, 30);
+    EXPECT_EQ(card->styles[STYLE_FOCUS_HOVER].overlay_alpha, 170);
+    // The picture is centred inside margins 10 and borders 2: content 216 x 74.
+    EXPECT_EQ(picture->x, (216 - 100) / 2);
+    EXPECT_EQ(picture->y, (74 - 40) / 2);
+
+    root.event(mouse(EV_MOUSEMOVE, 150, 80));
+    root.measure_content();
+    EXPECT_EQ(current(*card).overlay_alpha, 36);
+    root.event(mouse(EV_MOUSEDOWN, 150, 80, 1));
+    EXPECT_EQ(root.event(mouse(EV_MOUSEUP, 150, 80, 1)), 42);
+
+    Box* empty = make_card(nullptr, 7);
+    ASSERT_NE(static_cast<Box*>(empty->child())->child(), nullptr);
+    delete empty;
+}
