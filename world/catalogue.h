@@ -8,7 +8,7 @@
 
 // Zeroes the 256 entries of g.tiles and fills them from the data folder's
 // "tiles.json". A missing, empty or malformed file leaves the catalogue zero
-// (every tile inert, kind "none") with a diagnostic on stderr.
+// (every tile inert, kind "none"); only a malformed one is reported on stderr.
 void _game_tile_init(game& g);
 
 // The same, from the text of a tiles.json document. Elements that cannot be used

@@ -338,6 +338,51 @@ TEST_F(Bombs, EveryGuardRunsToTheBlastAndWalksBackHome) {
     EXPECT_EQ(player()->mode, MODE_STANDING);  // hidden in its room all along
 }
 
+// A second blast while a guard is on its way home: it runs again, but home stays
+// where it was first alerted, and a Mini Bomb blast alerts as well as a crater.
+TEST_F(Bombs, ASecondAlertOnTheWayHomeKeepsTheFirstHome) {
+    draw({"##########..........",
+          "#@.......#..........",
+          "##########..........",
+          "....................",
+          "....................",
+          "..........G.........",
+          "....................",
+          "...................."},
+         10, 10);
+    start();
+    actor& guard = *find_actor(*g, ACTOR_GUARD);  // (20, 15)
+    guard.facing = 7;
+    place(ACTOR_MINI_BOMB, 26, 15);
+    use_bomb(*g, ACTOR_MINI_BOMB);
+    ASSERT_NE(find_actor(*g, ACTOR_MINI_BLAST), nullptr);
+    while (find_actor(*g, ACTOR_MINI_BLAST)) tick();
+    EXPECT_EQ(guard.mode, MODE_RUNNING);
+    EXPECT_EQ(guard.return_x, 20);
+    EXPECT_EQ(guard.return_y, 15);
+    EXPECT_EQ(guard.return_facing, 7);
+    // Wait until it has turned for home: the return cell is taken, the facing pends.
+    int t = 0;
+    while (!(guard.return_x == 0 && guard.steps > 0) && t++ < 300) tick();
+    ASSERT_EQ(guard.return_x, 0);
+    ASSERT_EQ(guard.return_facing, 7);
+    ASSERT_EQ(guard.path[0][0], 20);
+    ASSERT_NE(guard.x, 20.0f);
+    place(ACTOR_DETONATOR, 24, 20);
+    use_bomb(*g, ACTOR_DETONATOR);
+    while (find_actor(*g, ACTOR_BLAST)) tick();
+    EXPECT_EQ(guard.mode, MODE_RUNNING);
+    EXPECT_EQ(guard.return_x, 20);  // the end of the way home, not where it stood
+    EXPECT_EQ(guard.return_y, 15);
+    EXPECT_EQ(guard.return_facing, 7);
+    tick(400);
+    EXPECT_EQ(guard.x, 20.0f);
+    EXPECT_EQ(guard.y, 15.0f);
+    EXPECT_EQ(guard.facing, 7);
+    EXPECT_EQ(guard.mode, MODE_STANDING);
+    EXPECT_EQ(player()->mode, MODE_STANDING);
+}
+
 TEST_F(Bombs, EmpFreezesGuardsButASolidCellStillKills) {
     draw({"##########",
           "#@.......#",

@@ -161,8 +161,10 @@ TEST_F(Sight, LitCellsAreSeenFromTwiceAsFar) {
 }
 
 TEST_F(Sight, DarkAndShadedCells) {
+    set_tile(30, 40, T_DARK);
     set_tile(31, 40, T_DARK);
     set_tile(33, 40, T_DARK);
+    EXPECT_TRUE(sees(30, 40));   // its own cell, even in the dark
     EXPECT_TRUE(sees(31, 40));   // point-blank: seen even in the dark
     EXPECT_FALSE(sees(33, 40));  // dark
     set_tile(35, 39, T_WALL);    // shades (35, 40)
