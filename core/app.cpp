@@ -70,7 +70,10 @@ void app_video_init(game& g) {
     init_video(w, h, fullscreen ? 1 : 0);
     install_stop_signals();  // after SDL, which installs its own on video start
     load_graphics();
-    canvas() = Canvas();
+    // Only the size is reset: a focused text field keeps its rectangle across a
+    // mode change, so the canvas stays lifted while it is focused.
+    canvas().canvas_w = 960;
+    canvas().canvas_h = 720;
     load_fonts();
 }
 

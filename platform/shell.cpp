@@ -137,16 +137,15 @@ void Driver::weblink(const char* url) {
 
 std::string clipboard_get() {
     std::vector<const char*> tool = clipboard_tool(false);
-    if (!tool.empty()) {
-        std::string text;
-        if (run_piped(tool, nullptr, &text)) {
-            // Text ends at its first NUL, as a C string would.
-            size_t nul = text.find('\0');
-            if (nul != std::string::npos) text.resize(nul);
-            return text;
-        }
-    }
-    return g_local_clipboard;
+    if (tool.empty()) return g_local_clipboard;
+    // The tool fails when the clipboard holds no text: that is empty text, not
+    // whatever this process copied before someone else took the clipboard.
+    std::string text;
+    if (!run_piped(tool, nullptr, &text)) return "";
+    // Text ends at its first NUL, as a C string would.
+    size_t nul = text.find('\0');
+    if (nul != std::string::npos) text.resize(nul);
+    return text;
 }
 
 void clipboard_set(const std::string& text) {

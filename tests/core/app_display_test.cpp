@@ -8,6 +8,7 @@
 
 #include "core/app.h"
 #include "core/state.h"
+#include "platform/canvas.h"
 #include "platform/driver.h"
 #include "platform/files.h"
 #include "test_support.h"
@@ -64,11 +65,22 @@ TEST_F(AppTest, StartsFullScreenClearsFramesAndComesBackFromAWindow) {
     delete state_table[STATE_MENU_MAIN];
     state_table[STATE_MENU_MAIN] = new CountingMenu(g.get());
     enters = 0;
+    // A focused text field near the bottom: the mode change resets the canvas
+    // size but keeps the field's rectangle, so the canvas stays lifted.
+    canvas().canvas_w = 100;
+    canvas().focus_y = 700;
+    canvas().focus_h = 40;
     testing::internal::CaptureStderr();
     driver().go_windowed();
     EXPECT_EQ(g->windowed, 1);
     EXPECT_FALSE(video_is_fullscreen());
     EXPECT_EQ(enters, 1);
+    EXPECT_FLOAT_EQ(canvas().canvas_w, 960);
+    EXPECT_FLOAT_EQ(canvas().canvas_h, 720);
+    EXPECT_FLOAT_EQ(canvas().focus_h, 40);
+    canvas_update_offset();
+    EXPECT_FLOAT_EQ(canvas().offset_y, -20);
+    canvas() = Canvas();
 
     // Coming back (visible, gained) restores full screen and re-enters again.
     Event back{};

@@ -9,9 +9,21 @@
 #include "core/state.h"
 #include "platform/driver.h"
 #include "screens/edit.h"
+#include "screens/edit_info.h"
+#include "screens/edit_menu.h"
+#include "screens/edit_share.h"
 #include "screens/level.h"
+#include "screens/level_intro.h"
+#include "screens/level_win.h"
+#include "screens/menu_credits.h"
+#include "screens/menu_download1.h"
+#include "screens/menu_download2.h"
+#include "screens/menu_edit.h"
+#include "screens/menu_error.h"
 #include "screens/menu_help.h"
 #include "screens/menu_main.h"
+#include "screens/menu_play.h"
+#include "screens/menu_settings.h"
 #include "screens/pause.h"
 #include "screens/rewind.h"
 #include "screens/states.h"
@@ -173,12 +185,16 @@ TEST(MakeStates, EveryScreenAtItsNumber) {
     EXPECT_EQ(state_table[0], nullptr);
     for (int n = 1; n <= 18; ++n) EXPECT_NE(state_table[n], nullptr) << n;
     for (int n = 19; n < 32; ++n) EXPECT_EQ(state_table[n], nullptr) << n;
-    EXPECT_EQ(typeid(*state_table[1]), typeid(MenuMain));
-    EXPECT_EQ(typeid(*state_table[2]), typeid(Edit));
-    EXPECT_EQ(typeid(*state_table[3]), typeid(Level));
-    EXPECT_EQ(typeid(*state_table[4]), typeid(Pause));
-    EXPECT_EQ(typeid(*state_table[5]), typeid(Rewind));
-    EXPECT_EQ(typeid(*state_table[18]), typeid(MenuHelp));
+    const std::type_info* classes[19] = {
+        nullptr,
+        &typeid(MenuMain), &typeid(Edit), &typeid(Level), &typeid(Pause),
+        &typeid(Rewind), &typeid(EditInfo), &typeid(EditMenu), &typeid(MenuEdit),
+        &typeid(MenuPlay), &typeid(LevelIntro), &typeid(MenuSettings), &typeid(MenuDownload1),
+        &typeid(LevelWin), &typeid(MenuDownload2), &typeid(EditShare), &typeid(MenuError),
+        &typeid(MenuCredits), &typeid(MenuHelp),
+    };
+    for (int n = 1; n <= 18; ++n)
+        EXPECT_EQ(typeid(*state_table[n]), *classes[n]) << "state " << n;
     make_states(*g);  // a second call replaces the screens without leaking
     for (State*& s : state_table) {
         delete s;

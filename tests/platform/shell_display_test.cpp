@@ -49,6 +49,19 @@ TEST(Clipboard, LocalBufferWithoutDisplay) {
     EXPECT_EQ(clipboard_get(), "");
 }
 
+TEST(Clipboard, EmptyX11ClipboardIsEmptyTextNotTheLastCopy) {
+    // A clipboard tool that finds no text: reading fails, writing is taken.
+    test::TempDir tmp;
+    const std::string fake = tmp.file("xclip");
+    test::write_file(fake, "#!/bin/sh\ncase \"$*\" in *-i*) cat >/dev/null; exit 0;; esac\nexit 1\n");
+    chmod(fake.c_str(), 0755);
+    const std::string path = tmp.path() + ":" + getenv("PATH");
+    test::ScopedEnv env("PATH", path.c_str());
+    test::ScopedEnv display("DISPLAY", ":99");
+    clipboard_set("copied earlier");
+    EXPECT_EQ(clipboard_get(), "");
+}
+
 TEST(Clipboard, SharedThroughX11Clipboard) {
     test::Xvfb x;
     ASSERT_TRUE(x.ok());

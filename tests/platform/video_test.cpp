@@ -89,6 +89,22 @@ TEST_F(VideoTest, OtherSizeThanAskedIsRetriedOnceAsGiven) {
     EXPECT_EQ(driver().height, 768);
 }
 
+TEST_F(VideoTest, RefusedMinimumSizeLeavesTheDriverUntouched) {
+    answers = {{320, 200}, {0, 0}};
+    driver().width = 7;
+    init_video(320, 200, 1);
+    expect_attempts({{320, 200, 1}, {480, 320, 0}});
+    EXPECT_EQ(driver().width, 7);
+}
+
+TEST_F(VideoTest, FallbackAnsweredWithOtherSizeIsRetriedWindowed) {
+    answers = {{0, 0}, {0, 0}, {800, 600}, {800, 600}};
+    init_video(1600, 1200, 1);
+    expect_attempts({{1600, 1200, 1}, {640, 480, 1}, {640, 480, 0}, {800, 600, 0}});
+    EXPECT_EQ(driver().width, 800);
+    EXPECT_EQ(driver().height, 600);
+}
+
 TEST_F(VideoTest, DesktopSizeIsNeverRetried) {
     answers = {{1280, 1024}};
     init_video(0, 0, 1);
