@@ -315,15 +315,15 @@ void Label::paint_content() {
 // ---------------------------------------------------------------------------
 // The standard button
 
-Box* make_button(const char* text, int value, int width, int box_image) {
+namespace {
+// The framed, highlighted box of buttons and cards around `inner`, wrapped in an
+// outer Box that centres it in whatever cell it is given.
+Box* framed_button(Widget* inner, int value, int width, int height, int box_image) {
     WidgetGfx& gfx = widget_gfx();
-    Label* label = new Label(gfx.font_get("font2"), text);
-    set_margins(label->styles[STYLE_BASE], 10);
-
-    Box* b = new Box(label);
+    Box* b = new Box(inner);
     Style& s = b->styles[STYLE_BASE];
     s.width = width;
-    s.height = 60;
+    s.height = height;
     set_borders(s, 2);
     set_paddings(s, 0);
     set_margins(s, 10);
@@ -343,3 +343,12 @@ Box* make_button(const char* text, int value, int width, int box_image) {
     outer->measure_content();
     return outer;
 }
+}  // namespace
+
+Box* make_button(const char* text, int value, int width, int box_image) {
+    Label* label = new Label(widget_gfx().font_get("font2"), text);
+    set_margins(label->styles[STYLE_BASE], 10);
+    return framed_button(label, value, width, 60, box_image);
+}
+
+Box* make_card(Widget* widget, int value) { return framed_button(widget, value, 240, 98, 0); }

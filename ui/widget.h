@@ -286,3 +286,6 @@ void style_step(Widget* w);
 // with a highlight overlay that fades in under the pointer; `box_image` 0 uses
 // "box". Returned wrapped in an outer Box that centres it in a table cell.
 Box* make_button(const char* text, int value, int width, int box_image);
+// The same framed box, 240 x 98 and framed with "box", around any widget (a
+// level card, a picture): same highlight, `value` answered on a click.
+Box* make_card(Widget* widget, int value);
