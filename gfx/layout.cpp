@@ -126,13 +126,15 @@ std::vector<Line> wrap_filtered(const Font& f, const std::string& s, float maxw)
                 ++i;
                 continue;
             }
-            if (c == ' ') {
-                // The space that does not fit is itself the break.
-                lines.push_back(Line{start, i, trunc_int(wd)});
-                start = i + 1;
-            } else if (space >= 0) {
+            if (space >= 0) {
                 lines.push_back(Line{start, space, trunc_int(space_wd)});
                 start = space + 1;
+            } else if (c == ' ') {
+                // With no earlier space, the space that does not fit is itself
+                // the break (not the first byte of the next line, which would
+                // then break at it again and leave an empty line).
+                lines.push_back(Line{start, i, trunc_int(wd)});
+                start = i + 1;
             } else {
                 lines.push_back(Line{start, i, trunc_int(wd)});
                 start = i;  // the byte that did not fit begins the next line

@@ -585,8 +585,8 @@ void world_draw(game& g) {
 
     // 1. Pictures and camera.
     const int img_floor = image_get("floor");
-    const int img_walls = image_get("walls");
     s.img_shadow = image_get("shadow");
+    const int img_walls = image_get("walls");
     image_get("white");
     image_get("black");
     image_get("decal-none");

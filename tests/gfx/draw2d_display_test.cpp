@@ -80,6 +80,7 @@ public:
             "holes": {"fname": "holes.tga", "rect": {"w": 4, "h": 4}},
             "glyphs": {"fname": "glyphs.tga", "rect": {"w": 32, "h": 16}},
             "broken": {"fname": "broken.png", "rect": {"w": 8, "h": 8}},
+            "logged": {"fname": "red.tga", "rect": {"w": 8, "h": 8}},
             "gone": {"fname": "no-such-file.png", "rect": {"w": 8, "h": 8}}})");
         test::write_file(d + "/image.txt", R"({
             "red": {"texture": "red", "rect": {"w": 8, "h": 8}, "shape": {"w": 40, "h": 30}},
@@ -248,6 +249,19 @@ TEST_F(Draw2D, UploadsRgbaInMemoryOrderWithTransparentTexelsZeroed) {
             EXPECT_EQ(p[0] | p[1] | p[2] | p[3], 0) << i;
         }
     }
+}
+
+TEST_F(Draw2D, AnUploadIsLoggedWithItsPathAndGlName) {
+    testing::internal::CaptureStderr();
+    const int t = texture_get("logged");
+    const std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_GT(t, 0);
+    const int gl = texture_entry(t).gl_name;
+    ASSERT_NE(gl, 0);
+    const std::string path = data_->path() + "/red.tga";
+    EXPECT_EQ(log, "trying load tex logged\ndoing load tex logged (" + std::to_string(t) +
+                       ")\ndriver_tex_load " + path + "\nloaded " + path + " as " +
+                       std::to_string(gl) + "\n");
 }
 
 TEST_F(Draw2D, PicturesThatDoNotLoadKeepTheirIndexAndDrawNothing) {

@@ -84,6 +84,21 @@ TEST_F(TextLayout, ASpaceThatDoesNotFitIsTheBreak) {
     EXPECT_EQ(pieces("  ab", 30), (std::vector<std::string>{" ", "ab"}));
 }
 
+TEST_F(TextLayout, ASpaceThatDoesNotFitBreaksAtTheLastSpaceBeforeIt) {
+    // "ab cd" fills the 50 units; the space after it does not fit, and the line
+    // goes back to the space that was remembered, as for any other byte.
+    const std::vector<Line> lines = text_wrap(f, "ab cd ef", 50);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].start, 0);
+    EXPECT_EQ(lines[0].end, 2);
+    EXPECT_EQ(lines[0].width, 20);
+    EXPECT_EQ(lines[1].start, 3);
+    EXPECT_EQ(lines[1].end, 8);
+    EXPECT_EQ(lines[1].width, 50);
+    EXPECT_EQ(pieces("one two three four", 75),
+              (std::vector<std::string>{"one", "two", "three", "four"}));
+}
+
 TEST_F(TextLayout, StopsAfterThirtyTwoLines) {
     std::string text;
     for (int i = 0; i < 100; ++i) text += "word ";

@@ -162,6 +162,25 @@ TEST_F(Batches, EveryTileOnScreenIsDrawnAndFewOthers) {
     }
 }
 
+TEST_F(Batches, TheFirstFrameLooksUpTheSharedPicturesInOrder) {
+    make({"..."}, STATE_LEVEL);
+    look(31, 30);
+    testing::internal::CaptureStderr();
+    world_draw(*g);
+    const std::string log = testing::internal::GetCapturedStderr();
+    std::vector<std::string> tried;
+    const std::string prefix = "trying load img ";
+    for (size_t at = 0; (at = log.find(prefix, at)) != std::string::npos;) {
+        at += prefix.size();
+        const size_t end = log.find('\n', at);
+        tried.push_back(log.substr(at, end - at));
+    }
+    ASSERT_GE(tried.size(), 6u) << log;
+    tried.resize(6);
+    EXPECT_EQ(tried, (std::vector<std::string>{"floor", "shadow", "walls", "white", "black",
+                                               "decal-none"}));
+}
+
 TEST_F(Batches, TheOuterBandIsDrawnOnlyInTheEditor) {
     make({"...."}, STATE_LEVEL, 4, 4);
     look(4, 4);

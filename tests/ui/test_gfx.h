@@ -68,14 +68,14 @@ inline std::vector<Line> wrap(const char* text, float maxw) {
                 wd += gw;
                 continue;
             }
-            if (c == ' ') {
-                // The space that does not fit is itself the break.
-                lines.push_back({s, i, int(wd)});
-                s = i + 1;
-            } else if (space >= 0) {
+            if (space >= 0) {
                 lines.push_back({s, space, int(space_wd)});
                 s = space + 1;
                 i = space;
+            } else if (c == ' ') {
+                // With no earlier space, the space that does not fit is the break.
+                lines.push_back({s, i, int(wd)});
+                s = i + 1;
             } else {
                 lines.push_back({s, i, int(wd)});
                 s = i;

@@ -32,7 +32,8 @@ TEST(TextModel, Wrapping) {
         {"", 50, {""}},
         {" abc", 25, {" a", "bc"}},   // a leading space is never a break
         {"ab cd", 25, {"ab", "cd"}},  // a space that does not fit is the break
-        {"ab  cd", 30, {"ab ", "cd"}},
+        {"ab  cd", 30, {"ab", " cd"}},  // back to the first space
+        {"ab cd ef", 46, {"ab", "cd ef"}},  // the space after "cd" does not fit
         {"aa bb cc", 0, {"aa bb cc"}},
     };
     for (const Case& c : cases) EXPECT_EQ(lines_of(c.text, c.maxw), c.lines) << c.text;
