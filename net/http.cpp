@@ -169,6 +169,9 @@ bool reply_room(WebConn* c, size_t n) {
         memset(grown + c->reply.capacity, 0, cap - size_t(c->reply.capacity));
         c->reply.data = grown;
         c->reply.capacity = int32_t(cap);
+        // The body points into the buffer: it moves with it, also when the
+        // receive that follows brings no data (the server closed).
+        if (c->body) c->body = grown + c->header_len;
     }
     return true;
 }

@@ -370,6 +370,33 @@ TEST(HttpBadReply, TrickleOneByteAtATime) {
     conn_free(c);
 }
 
+TEST(HttpBadReply, BodyFollowsTheBufferWhenTheClosingReceiveGrowsIt) {
+    // The reply fills the buffer so far that the poll which only sees the
+    // server close still grows (and may move) the buffer; the body must point
+    // into the buffer as it is now, not into the freed one.
+    for (size_t total : {size_t(4096), size_t(12288), size_t(28672)}) {
+        SCOPED_TRACE(total);
+        const std::string head = "HTTP/1.0 200 OK\nX-Response: 1\n\n";
+        std::string reply = head;
+        while (reply.size() < total) reply += char('a' + reply.size() % 26);
+        ScriptServer server;
+        WebConn* c = conn_open("127.0.0.1", server.port(), "/", nullptr, 0, 30);
+        ASSERT_TRUE(poll_until(c, [&] { return c->state == CONN_RECEIVING; }));
+        server.send(0, reply);
+        ASSERT_TRUE(poll_until(c, [&] { return c->reply.length == int(total); }));
+        // Something right after the buffer, so growing it has to move it.
+        std::unique_ptr<char[]> blocker(new char[total * 4]);
+        blocker[0] = 1;
+        server.close(0);
+        ASSERT_TRUE(poll_until_over(c));
+        EXPECT_EQ(c->failed, 0);
+        EXPECT_EQ(c->header_len, int(head.size()));
+        EXPECT_EQ(c->body, c->reply.data + c->header_len);
+        EXPECT_TRUE(body_of(c) == reply.substr(head.size()));
+        conn_free(c);
+    }
+}
+
 TEST(HttpBadReply, ReplyBeyondTheLimitFails) {
     const size_t saved = conn_reply_limit();
     set_conn_reply_limit(64 * 1024);
