@@ -3,6 +3,7 @@
 // and replies that misbehave (huge, headerless, cut, trickled, oversized).
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <cmath>
@@ -104,6 +105,35 @@ TEST(HttpRequest, RequestTextOutgrowsItsFirstCapacity) {
     ASSERT_TRUE(poll_until_over(c));
     EXPECT_EQ(server.request(0), "GET " + path + " HTTP/1.0\nHost: 127.0.0.1:" +
                                      std::to_string(server.port()) + "\n\n");
+    conn_free(c);
+}
+
+TEST(HttpRequest, EachPollReceivesAtMostOneChunk) {
+    // The whole reply waits in the socket; still every poll takes one receive
+    // of at most CONN_RECV_CHUNK bytes, so a frame never drains a transfer.
+    ScriptServer server;
+    WebConn* c = conn_open("127.0.0.1", server.port(), "/", nullptr, 0, 30);
+    ASSERT_TRUE(poll_until(c, [&] { return c->state == CONN_RECEIVING; }));
+    const std::string reply = "HTTP/1.0 200 OK\n\n" + std::string(20000 - 17, 'b');
+    server.send(0, reply);
+    const auto t0 = std::chrono::steady_clock::now();
+    int waiting = 0;
+    while (waiting < int(reply.size()) && nettest::seconds_since(t0) < nettest::WAIT_SECONDS) {
+        ASSERT_EQ(ioctl(c->sock, FIONREAD, &waiting), 0);
+        if (waiting < int(reply.size())) usleep(200);
+    }
+    ASSERT_EQ(waiting, int(reply.size()));
+    std::vector<int> pieces;
+    while (c->reply.length < int(reply.size())) {
+        const int before = c->reply.length;
+        ASSERT_EQ(conn_poll(c), 0);
+        pieces.push_back(c->reply.length - before);
+    }
+    EXPECT_EQ(pieces, (std::vector<int>{4096, 4096, 4096, 4096, 3616}));
+    EXPECT_EQ(c->header_len, 17);
+    server.close(0);
+    ASSERT_TRUE(poll_until_over(c));
+    EXPECT_TRUE(std::string(c->reply.data, size_t(c->reply.length)) == reply);
     conn_free(c);
 }
 
