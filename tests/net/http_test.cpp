@@ -213,6 +213,28 @@ TEST(HttpHeaders, FirstPieceWithoutBlankLineIsAllHeader) {
     conn_free(c);
 }
 
+TEST(HttpHeaders, ValueRunsOnPastTheFirstPiece) {
+    // The first piece ends inside a header line: that line is still found and
+    // its value read up to its end in the next piece.
+    WebConn* c = offline_conn();
+    const std::string first = "HTTP/1.0 200 OK\nX-Response: 1\nX-Error:   E4: half";
+    ASSERT_TRUE(conn_take_reply(c, first.data(), first.size()));
+    const std::string rest = " and the rest\r\nX-Late: 2\n\nbody";
+    ASSERT_TRUE(conn_take_reply(c, rest.data(), rest.size()));
+    EXPECT_EQ(c->header_len, int(first.size()));
+    EXPECT_EQ(header(c, "X-Error"), "E4: half and the rest");
+    EXPECT_EQ(header(c, "X-Late"), "");  // starts after the header section
+    conn_free(c);
+
+    // A line whose colon is the last header byte: the spaces and value follow.
+    c = offline_conn();
+    const std::string cut = "HTTP/1.0 200 OK\nX-Error:";
+    ASSERT_TRUE(conn_take_reply(c, cut.data(), cut.size()));
+    ASSERT_TRUE(conn_take_reply(c, "  late\n\n", 9));
+    EXPECT_EQ(header(c, "X-Error"), "late");
+    conn_free(c);
+}
+
 TEST(HttpHeaders, ValuesAreCutAt255Bytes) {
     const std::string value(1000, 'E');
     ScriptServer server = answering("HTTP/1.0 200 OK\nX-Error: " + value + "\nX-Response: 1\n\n");
