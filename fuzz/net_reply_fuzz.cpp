@@ -46,8 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         conn_header(c, name, out);
         check(out[CONN_HEADER_VALUE - 1] == '\0');
         const size_t len = strlen(out);
-        // A value is a copy of bytes inside the header section.
-        check(len == 0 || memmem(c->reply.data, size_t(c->header_len), out, len) != nullptr);
+        // A value is a copy of bytes of the reply, on one line.
+        check(len == 0 || memmem(c->reply.data, size, out, len) != nullptr);
+        check(strpbrk(out, "\r\n") == nullptr);
     }
     conn_free(c);
     return 0;

@@ -169,6 +169,9 @@ bool reply_room(WebConn* c, size_t n) {
         memset(grown + c->reply.capacity, 0, cap - size_t(c->reply.capacity));
         c->reply.data = grown;
         c->reply.capacity = int32_t(cap);
+        // The body points into the buffer: it moves with it, also when the
+        // receive that follows brings no data (the server closed).
+        if (c->body) c->body = grown + c->header_len;
     }
     return true;
 }
@@ -440,13 +443,16 @@ void conn_header(const WebConn* c, const char* name, char* out) {
     const size_t klen = key.size();
     const char* data = c->reply.data;
     const size_t end = size_t(std::clamp(c->header_len, 0, c->reply.length));
+    // Lines are looked for in the header section only; a value runs on to its
+    // line's end even when that lies past the first piece received.
+    const size_t data_end = size_t(std::max(c->reply.length, 0));
     size_t pos = 0;
     while (pos < end) {
         if (pos + klen <= end && memcmp(data + pos, key.data(), klen) == 0) {
             size_t v = pos + klen;
-            while (v < end && data[v] == ' ') ++v;
+            while (v < data_end && data[v] == ' ') ++v;
             size_t k = 0;
-            while (v < end && k < CONN_HEADER_VALUE - 1 && data[v] != '\r' && data[v] != '\n')
+            while (v < data_end && k < CONN_HEADER_VALUE - 1 && data[v] != '\r' && data[v] != '\n')
                 out[k++] = data[v++];
             return;
         }

@@ -73,8 +73,10 @@ WebConn* conn_open(const char* host, int port, const char* path, const void* bod
 int conn_poll(WebConn* c);
 
 // Copies into out (CONN_HEADER_VALUE bytes, cleared first) the value of the
-// first header line starting exactly with "name:" (case-sensitive), without
-// the spaces after the colon, at most 255 bytes. Empty when not found.
+// first line of the header section (header_len) starting exactly with
+// "name:" (case-sensitive), without the spaces after the colon, up to the end
+// of that line or of the data received, at most 255 bytes. Empty when not
+// found.
 void conn_header(const WebConn* c, const char* name, char* out);
 
 // Closes the socket, abandons a running lookup and frees everything. Null is

@@ -191,6 +191,20 @@ TEST(OpenLevelDb, EveryOlderFormatGrowsToTheFinalOne) {
     }
 }
 
+TEST(OpenLevelDb, AnEmptyFileGetsBothTables) {
+    // A zero-byte file (left by an interrupted first start) is a database
+    // with no tables yet.
+    test::TempDir tmp;
+    const std::string path = tmp.file("user.db");
+    test::write_file(path, "");
+    MyDB db;
+    const std::string log = stderr_of([&] { open_level_db(db, path); });
+    EXPECT_EQ(log, "levels " + path + " has 0 \nlevels " + path + " now has 12 \nratings " + path +
+                       " has 0 \nratings " + path + " has 3 \n");
+    EXPECT_EQ(columns_of(path, "levels"), FINAL_LEVELS);
+    EXPECT_EQ(columns_of(path, "ratings"), FINAL_RATINGS);
+}
+
 TEST(OpenLevelDb, AnUpToDateFileIsOnlyCounted) {
     test::TempDir tmp;
     const std::string path = tmp.file("user.db");

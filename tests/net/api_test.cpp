@@ -627,6 +627,22 @@ TEST_F(ApiTest, DownloadingACategoryTwiceReplacesItsRowsOnly) {
               "map3|author3|1700000001|g:author3|3.5|1.25|Intro of 3|1\n");
 }
 
+TEST_F(ApiTest, StoringADownloadReportsBodyAndReplyLengths) {
+    DownloadServer ds;
+    use_server(ds.server);
+    const std::string db = make_download_db(tmp, FULL_LEVELS, {service_row("1", 1, 1)});
+    ds.set("c~featured", db);
+    set_text(g.download_query, "c~featured");
+    api_download(g);
+    const std::string err = stderr_of([&] { ASSERT_TRUE(idle(web_slots().download)); });
+    const std::string line = "saving download data ... " + std::to_string(db.size()) + " - " +
+                             std::to_string(GOOD_HEAD.size() + db.size()) + "\n";
+    EXPECT_EQ(err.substr(0, line.size()), line) << err;
+    // The body became tmp.db in the per-user folder (since opened and given
+    // its ratings table).
+    EXPECT_EQ(sqlite(path_join(user_dir(), "tmp.db"), "select id from levels"), "1\n");
+}
+
 TEST_F(ApiTest, OneLevelUnderTwoCategoriesIsStoredTwiceWithItsExactBlob) {
     DownloadServer ds;
     use_server(ds.server);

@@ -3,6 +3,7 @@
 // and replies that misbehave (huge, headerless, cut, trickled, oversized).
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <cmath>
@@ -107,6 +108,35 @@ TEST(HttpRequest, RequestTextOutgrowsItsFirstCapacity) {
     conn_free(c);
 }
 
+TEST(HttpRequest, EachPollReceivesAtMostOneChunk) {
+    // The whole reply waits in the socket; still every poll takes one receive
+    // of at most CONN_RECV_CHUNK bytes, so a frame never drains a transfer.
+    ScriptServer server;
+    WebConn* c = conn_open("127.0.0.1", server.port(), "/", nullptr, 0, 30);
+    ASSERT_TRUE(poll_until(c, [&] { return c->state == CONN_RECEIVING; }));
+    const std::string reply = "HTTP/1.0 200 OK\n\n" + std::string(20000 - 17, 'b');
+    server.send(0, reply);
+    const auto t0 = std::chrono::steady_clock::now();
+    int waiting = 0;
+    while (waiting < int(reply.size()) && nettest::seconds_since(t0) < nettest::WAIT_SECONDS) {
+        ASSERT_EQ(ioctl(c->sock, FIONREAD, &waiting), 0);
+        if (waiting < int(reply.size())) usleep(200);
+    }
+    ASSERT_EQ(waiting, int(reply.size()));
+    std::vector<int> pieces;
+    while (c->reply.length < int(reply.size())) {
+        const int before = c->reply.length;
+        ASSERT_EQ(conn_poll(c), 0);
+        pieces.push_back(c->reply.length - before);
+    }
+    EXPECT_EQ(pieces, (std::vector<int>{4096, 4096, 4096, 4096, 3616}));
+    EXPECT_EQ(c->header_len, 17);
+    server.close(0);
+    ASSERT_TRUE(poll_until_over(c));
+    EXPECT_TRUE(std::string(c->reply.data, size_t(c->reply.length)) == reply);
+    conn_free(c);
+}
+
 // ---------------------------------------------------------------------------
 // The header scan and header look-up
 
@@ -180,6 +210,28 @@ TEST(HttpHeaders, FirstPieceWithoutBlankLineIsAllHeader) {
     EXPECT_EQ(c->header_len, int(first.size()));
     EXPECT_EQ(body_of(c), "\nlater bytes");
     EXPECT_EQ(header(c, "X-Response"), "1");
+    conn_free(c);
+}
+
+TEST(HttpHeaders, ValueRunsOnPastTheFirstPiece) {
+    // The first piece ends inside a header line: that line is still found and
+    // its value read up to its end in the next piece.
+    WebConn* c = offline_conn();
+    const std::string first = "HTTP/1.0 200 OK\nX-Response: 1\nX-Error:   E4: half";
+    ASSERT_TRUE(conn_take_reply(c, first.data(), first.size()));
+    const std::string rest = " and the rest\r\nX-Late: 2\n\nbody";
+    ASSERT_TRUE(conn_take_reply(c, rest.data(), rest.size()));
+    EXPECT_EQ(c->header_len, int(first.size()));
+    EXPECT_EQ(header(c, "X-Error"), "E4: half and the rest");
+    EXPECT_EQ(header(c, "X-Late"), "");  // starts after the header section
+    conn_free(c);
+
+    // A line whose colon is the last header byte: the spaces and value follow.
+    c = offline_conn();
+    const std::string cut = "HTTP/1.0 200 OK\nX-Error:";
+    ASSERT_TRUE(conn_take_reply(c, cut.data(), cut.size()));
+    ASSERT_TRUE(conn_take_reply(c, "  late\n\n", 9));
+    EXPECT_EQ(header(c, "X-Error"), "late");
     conn_free(c);
 }
 
@@ -368,6 +420,33 @@ TEST(HttpBadReply, TrickleOneByteAtATime) {
     EXPECT_EQ(body_of(c), reply.substr(1));
     EXPECT_EQ(header(c, "X-Response"), "");
     conn_free(c);
+}
+
+TEST(HttpBadReply, BodyFollowsTheBufferWhenTheClosingReceiveGrowsIt) {
+    // The reply fills the buffer so far that the poll which only sees the
+    // server close still grows (and may move) the buffer; the body must point
+    // into the buffer as it is now, not into the freed one.
+    for (size_t total : {size_t(4096), size_t(12288), size_t(28672)}) {
+        SCOPED_TRACE(total);
+        const std::string head = "HTTP/1.0 200 OK\nX-Response: 1\n\n";
+        std::string reply = head;
+        while (reply.size() < total) reply += char('a' + reply.size() % 26);
+        ScriptServer server;
+        WebConn* c = conn_open("127.0.0.1", server.port(), "/", nullptr, 0, 30);
+        ASSERT_TRUE(poll_until(c, [&] { return c->state == CONN_RECEIVING; }));
+        server.send(0, reply);
+        ASSERT_TRUE(poll_until(c, [&] { return c->reply.length == int(total); }));
+        // Something right after the buffer, so growing it has to move it.
+        std::unique_ptr<char[]> blocker(new char[total * 4]);
+        blocker[0] = 1;
+        server.close(0);
+        ASSERT_TRUE(poll_until_over(c));
+        EXPECT_EQ(c->failed, 0);
+        EXPECT_EQ(c->header_len, int(head.size()));
+        EXPECT_EQ(c->body, c->reply.data + c->header_len);
+        EXPECT_TRUE(body_of(c) == reply.substr(head.size()));
+        conn_free(c);
+    }
 }
 
 TEST(HttpBadReply, ReplyBeyondTheLimitFails) {
