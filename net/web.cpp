@@ -259,6 +259,10 @@ bool store_download(game& g, const char* body, size_t body_len, size_t reply_len
         fprintf(stderr, "download is not a level database\n");
         return false;
     }
+    // A journal left by an import that crashed belongs to the old tmp.db;
+    // SQLite would replay it onto the new one.
+    for (const char* suffix : {"-journal", "-wal", "-shm"})
+        std::remove((tmp_path + suffix).c_str());
     if (!write_user_file("tmp.db", body, body_len)) return false;
 
     MyDB tmp;

@@ -908,3 +908,33 @@ db.commit()
 }
 
 }  // namespace
+
+// A crash in the middle of an earlier import can leave tmp.db's rollback
+// journal behind. SQLite would replay it onto the freshly written download
+// (the journal does not name its database), so the import must start without it.
+TEST_F(ApiTest, AStaleJournalOfAnEarlierImportIsNotReplayedOntoTheDownload) {
+    // A hot journal of some other database: taken while a big update is under
+    // way with a tiny page cache, so SQLite has already synced it.
+    const std::string other = path_join(tmp.path(), "other.db");
+    const std::string journal = path_join(user_dir(), "tmp.db-journal");
+    run("/usr/bin/python3 - '" + other + "' '" + journal + "' <<'PY'\n"
+        "import shutil, sqlite3, sys\n"
+        "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+        "c.execute('pragma cache_size = 2')\n"
+        "c.execute('create table t (x)')\n"
+        "for i in range(300): c.execute('insert into t values (randomblob(1000))')\n"
+        "c.execute('begin')\n"
+        "c.execute('update t set x = randomblob(1000)')\n"
+        "shutil.copy(sys.argv[1] + '-journal', sys.argv[2])\n"
+        "c.execute('rollback')\n"
+        "PY\n");
+    ASSERT_TRUE(test::file_exists(journal));
+
+    DownloadServer ds;
+    use_server(ds.server);
+    ds.set("c~featured", make_download_db(tmp, FULL_LEVELS, {service_row("1", 1, 2)}));
+    set_text(g.download_query, "c~featured");
+    api_download(g);
+    ASSERT_TRUE(idle(web_slots().download));
+    EXPECT_EQ(net_rows(), "c~featured|1|c~featured|Title 1\n");
+}
