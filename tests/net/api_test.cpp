@@ -138,16 +138,16 @@ std::string make_download_db(const test::TempDir& dir, const std::string& create
                              const std::vector<DownloadRow>& rows) {
     static int serial = 0;
     const std::string path = dir.file("download-" + std::to_string(++serial) + ".db");
-    std::string spec = create_sql + "\n";
+    std::string rows_text = create_sql + "\n";
     for (const DownloadRow& row : rows) {
-        for (const auto& [name, value] : row) spec += name + " " + value.type + " " + hex(value.bytes) + "\t";
-        spec += "\n";
+        for (const auto& [name, value] : row) rows_text += name + " " + value.type + " " + hex(value.bytes) + "\t";
+        rows_text += "\n";
     }
-    test::write_file(path + ".spec", spec);
+    test::write_file(path + ".rows_text", rows_text);
     test::write_file(path + ".py", R"PY(
 import sqlite3, sys
 path = sys.argv[1]
-lines = open(path + '.spec', encoding='latin-1').read().split('\n')
+lines = open(path + '.rows_text', encoding='latin-1').read().split('\n')
 db = sqlite3.connect(path)
 db.execute(lines[0])
 for line in lines[1:]:

@@ -37,11 +37,11 @@ LICENCE_SRC = "/usr/share/doc/fonts-dejavu-core/copyright"
 
 # ------------------------------------------------------------------ jobs
 
-def job(spec):
-    """Render one frame; `spec` is a picklable description."""
-    kind = spec[0]
+def job(task):
+    """Render one frame; `task` is a picklable description."""
+    kind = task[0]
     if kind == "player":
-        _, anim, f, i = spec
+        _, anim, f, i = task
         if anim == "walk":
             return sprites.frame(chars.build_player(chars.walk_pose(i)), f)
         if anim == "stop":
@@ -50,7 +50,7 @@ def job(spec):
             p, roll = chars.die_pose(i)
             return sprites.frame(chars.build_player(p), f, roll=roll)
     if kind == "guard":
-        _, anim, f, i = spec
+        _, anim, f, i = task
         if anim == "walk":
             return sprites.frame(chars.build_guard(chars.guard_walk_pose(i)), f)
         if anim == "run":
@@ -61,15 +61,15 @@ def job(spec):
         if anim == "stand":
             return sprites.frame(chars.build_guard(chars.guard_stand_pose()), f)
     if kind == "prop":
-        build, scale = props.BUILDERS[spec[1]]
+        build, scale = props.BUILDERS[task[1]]
         return sprites.prop_frame(build(), scale)
     if kind == "icon-prop":
-        return icons.icon_prop(spec[1])
+        return icons.icon_prop(task[1])
     if kind == "icon-figure":
-        if spec[1] == "player":
+        if task[1] == "player":
             return icons.icon_figure(chars.build_player, chars.stand_pose())
         return icons.icon_figure(chars.build_guard, chars.guard_stand_pose())
-    raise ValueError(spec)
+    raise ValueError(task)
 
 
 # ------------------------------------------------------------------ atlas
@@ -155,27 +155,27 @@ def main():
         images[name] = {"texture": texname, "rect": rect(0, 0, w, h), "shape": shp}
 
     # --- rendered frames (the slow part), in parallel
-    specs = []
+    tasks = []
     for f in FACINGS:
         for i in range(8):
-            specs.append(("player", "walk", f, i))
+            tasks.append(("player", "walk", f, i))
     for f in FACINGS:
-        specs.append(("player", "stop", f, 0))
+        tasks.append(("player", "stop", f, 0))
     for f in FACINGS:
         for i in range(8):
-            specs.append(("player", "die", f, i))
+            tasks.append(("player", "die", f, i))
     for anim in ("walk", "run", "shoot"):
         for f in FACINGS:
             for i in range(8):
-                specs.append(("guard", anim, f, i))
+                tasks.append(("guard", anim, f, i))
     prop_names = list(props.BUILDERS)
     for n in prop_names:
-        specs.append(("prop", n))
-        specs.append(("icon-prop", n))
-    specs.append(("icon-figure", "player"))
-    specs.append(("icon-figure", "guard"))
+        tasks.append(("prop", n))
+        tasks.append(("icon-prop", n))
+    tasks.append(("icon-figure", "player"))
+    tasks.append(("icon-figure", "guard"))
     with Pool(args.jobs) as pool:
-        frames = dict(zip(specs, pool.map(job, specs, chunksize=4)))
+        frames = dict(zip(tasks, pool.map(job, tasks, chunksize=4)))
 
     # --- world
     floor = tx.floor()

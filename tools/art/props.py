@@ -8,14 +8,14 @@ import numpy as np
 
 from rt import Box, Capsule, Cylinder, Ellipsoid, Mat, Sphere, rot_x, rot_z
 
-METAL = Mat((0.22, 0.23, 0.27), spec=0.9, shine=40)
-DARK = Mat((0.10, 0.10, 0.12), spec=0.6, shine=30)
+METAL = Mat((0.22, 0.23, 0.27), specular=0.9, shine=40)
+DARK = Mat((0.10, 0.10, 0.12), specular=0.6, shine=30)
 RED_LED = Mat((1.0, 0.15, 0.1), emit=0.95)
 AMBER_LED = Mat((1.0, 0.7, 0.2), emit=0.95)
 BLUE_GLOW = Mat((0.35, 0.7, 1.0), emit=0.85)
 GREEN_GLOW = Mat((0.35, 1.0, 0.45), emit=0.85)
 WHITE = Mat((0.95, 0.93, 0.88), emit=0.3)
-BRASS = Mat((0.85, 0.65, 0.25), spec=1.0, shine=30)
+BRASS = Mat((0.85, 0.65, 0.25), specular=1.0, shine=30)
 
 
 def bomb1():
@@ -79,7 +79,7 @@ def bomb4():
 
 def cartridge():
     """Data Cartridge: a dark cartridge with a glowing label and gold pins."""
-    shell = Mat((0.16, 0.17, 0.22), spec=0.5)
+    shell = Mat((0.16, 0.17, 0.22), specular=0.5)
     m = rot_x(-0.25)
     return [
         Box((0, 0, 0.45), (0.32, 0.07, 0.42), shell, m),
@@ -91,8 +91,8 @@ def cartridge():
 
 
 def barrel():
-    rust = Mat((0.55, 0.28, 0.14), spec=0.2)
-    band = Mat((0.25, 0.22, 0.2), spec=0.6)
+    rust = Mat((0.55, 0.28, 0.14), specular=0.2)
+    band = Mat((0.25, 0.22, 0.2), specular=0.6)
     return [
         Cylinder((0, 0, 0.0), (0, 0, 1.15), 0.38, rust),
         Cylinder((0, 0, 0.18), (0, 0, 0.26), 0.395, band),

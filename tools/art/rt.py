@@ -45,9 +45,9 @@ def rot_y(a):
 class Mat:
     """Surface look: base colour (0..1 RGB), shininess, emission, rim strength."""
 
-    def __init__(self, color, spec=0.0, emit=0.0, rim=1.0, shine=24.0):
+    def __init__(self, color, specular=0.0, emit=0.0, rim=1.0, shine=24.0):
         self.color = np.asarray(color, F)
-        self.spec = spec
+        self.specular = specular
         self.emit = emit
         self.rim = rim
         self.shine = shine
@@ -352,8 +352,8 @@ def render(prims, size, px_per_unit_x, px_per_unit_z, ground_row, ss=3,
         facing_v = np.clip(-(n @ view), 0, 1)
         rim = ((1 - facing_v) ** 3)[:, None] * RIM_COL * 0.55 * m.rim
         hv = norm(key - view)
-        spec = (np.clip(n @ hv, 0, 1) ** m.shine)[:, None] * m.spec
-        c = m.color * (amb + diff * KEY_COL * 0.95) + rim + spec
+        highlight = (np.clip(n @ hv, 0, 1) ** m.shine)[:, None] * m.specular
+        c = m.color * (amb + diff * KEY_COL * 0.95) + rim + highlight
         c = c * (1 - m.emit) + m.color * m.emit
         color[sel] = c
     a = hit.astype(F)

@@ -41,7 +41,7 @@ def fft_filter(x, low=None, high=None, order=2, circular=False):
     x = np.asarray(x, dtype=np.float64)
     n = len(x)
     size = n if circular else 2 * n
-    spec = np.fft.rfft(x, size)
+    spectrum = np.fft.rfft(x, size)
     f = np.fft.rfftfreq(size, 1.0 / SR)
     gain = np.ones_like(f)
     if high is not None:
@@ -50,7 +50,7 @@ def fft_filter(x, low=None, high=None, order=2, circular=False):
         with np.errstate(divide="ignore"):
             ratio = np.where(f > 0, low / np.maximum(f, 1e-9), np.inf)
         gain /= np.sqrt(1.0 + ratio ** (2 * order))
-    return np.fft.irfft(spec * gain, size)[:n]
+    return np.fft.irfft(spectrum * gain, size)[:n]
 
 
 def sweep_lowpass(x, cutoff):
