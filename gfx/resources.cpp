@@ -22,6 +22,7 @@
 
 #include "gfx/graphics.h"
 #include "gfx/graphics_internal.h"
+#include "platform/data_json.h"
 #include "platform/files.h"
 
 namespace {
@@ -65,43 +66,6 @@ bool g_has_gl = false;
 const Texture no_texture{};
 const Image no_image{};
 const Font no_font{};
-
-// Collapses a multi-line parser message into one line.
-std::string one_line(const std::string& s) {
-    std::string out;
-    for (char c : s) out += (c == '\n' || c == '\r') ? ' ' : c;
-    while (!out.empty() && out.back() == ' ') out.pop_back();
-    return out;
-}
-
-// A description file as a JSON object; an empty object (with a diagnostic) when
-// the text is empty, malformed or not an object.
-Json::Value parse_object(const char* file, const std::string& text) {
-    Json::Value empty(Json::objectValue);
-    if (text.empty()) {
-        fprintf(stderr, "%s is missing or empty\n", file);
-        return empty;
-    }
-    Json::Value root;
-    std::string errors;
-    bool ok = false;
-    try {
-        Json::CharReaderBuilder builder;
-        std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-        ok = reader->parse(text.data(), text.data() + text.size(), &root, &errors);
-    } catch (const std::exception& e) {  // nesting deeper than the reader allows
-        errors = e.what();
-    }
-    if (!ok) {
-        fprintf(stderr, "%s: %s\n", file, one_line(errors).c_str());
-        return empty;
-    }
-    if (!root.isObject()) {
-        fprintf(stderr, "%s is not a JSON object\n", file);
-        return empty;
-    }
-    return root;
-}
 
 // Member `key` of an object value, or null when v is not an object or lacks it.
 const Json::Value* member(const Json::Value& v, const char* key) {
@@ -230,14 +194,14 @@ Rect image_opaque_rect(int image) {
 
 void graphics_load_text(const std::string& image_txt, const std::string& texture_txt) {
     g_graphics.reset(new Graphics);
-    g_graphics->images.json = parse_object("image.txt", image_txt);
-    g_graphics->textures.json = parse_object("texture.txt", texture_txt);
+    g_graphics->images.json = data_json_object("image.txt", image_txt);
+    g_graphics->textures.json = data_json_object("texture.txt", texture_txt);
     clip_state_reset();
 }
 
 void fonts_load_text(const std::string& font_txt) {
     g_fonts.reset(new FontTable);
-    g_fonts->fonts.json = parse_object("font.txt", font_txt);
+    g_fonts->fonts.json = data_json_object("font.txt", font_txt);
 }
 
 void load_graphics() {

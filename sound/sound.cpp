@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/data_json.h"
 #include "platform/files.h"
 #include "sound/mixer.h"
 
@@ -48,50 +49,10 @@ std::unique_ptr<SoundTable> g_table;
 
 bool engine_ready() { return g_table && g_table->engine; }
 
-// jsoncpp's messages run over several lines; a diagnostic is one.
-std::string one_line(const std::string& text) {
-    std::string out;
-    bool space = false;
-    for (char ch : text) {
-        if (ch == '\n' || ch == '\r' || ch == '\t' || ch == ' ') {
-            space = !out.empty();
-            continue;
-        }
-        if (space) out += ' ';
-        space = false;
-        out += ch;
-    }
-    return out;
-}
-
 // A name list from the data folder: a JSON object, or an empty one (with a
 // diagnostic) when the file is missing, empty, malformed or not an object.
 Json::Value parse_name_list(const char* file) {
-    Json::Value empty(Json::objectValue);
-    const std::string text = read_data_file(file);
-    if (text.empty()) {
-        fprintf(stderr, "load_sound_names: %s is missing or empty\n", file);
-        return empty;
-    }
-    Json::Value root;
-    std::string errors;
-    bool ok = false;
-    try {
-        Json::CharReaderBuilder builder;
-        std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-        ok = reader->parse(text.data(), text.data() + text.size(), &root, &errors);
-    } catch (const std::exception& e) {  // e.g. nesting deeper than the reader allows
-        errors = e.what();
-    }
-    if (!ok) {
-        fprintf(stderr, "load_sound_names: %s: %s\n", file, one_line(errors).c_str());
-        return empty;
-    }
-    if (!root.isObject()) {
-        fprintf(stderr, "load_sound_names: %s is not a JSON object\n", file);
-        return empty;
-    }
-    return root;
+    return data_json_object(file, read_data_file(file), "load_sound_names: ");
 }
 
 // The two kinds of named sound differ only in these.
