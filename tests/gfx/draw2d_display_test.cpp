@@ -97,20 +97,10 @@ public:
         test::write_file(d + "/font.txt", "{\"f\": {\"height\": 16, \"texture\": \"glyphs\", "
                                           "\"rect\": {\"w\": 32, \"h\": 16}, \"chars\": [" +
                                               chars + "]}}");
-        if (!xvfb_->ok()) return;
-        set_data_dir(d);
-        testing::internal::CaptureStderr();
-        SDL_Init(SDL_INIT_VIDEO);
-        init_video(960, 720, 0);
-        load_graphics();
-        canvas() = Canvas();
-        load_fonts();
-        testing::internal::GetCapturedStderr();
+        if (xvfb_->ok()) rt::open_graphics(d);
     }
     static void TearDownTestSuite() {
-        graphics_free();
-        SDL_Quit();
-        set_data_dir("");
+        rt::close_graphics();
         delete data_;
         delete audio_;
         delete xvfb_;

@@ -92,26 +92,35 @@ inline Frame read_frame(const char* shot_name) {
     return f;
 }
 
+// Opens the 960 x 720 GL window (on the display already set up) and loads the
+// images and fonts described in `data_dir`, swallowing their log lines.
+inline void open_graphics(const std::string& data_dir) {
+    set_data_dir(data_dir);
+    testing::internal::CaptureStderr();
+    SDL_Init(SDL_INIT_VIDEO);
+    init_video(960, 720, 0);
+    load_graphics();
+    canvas() = Canvas();
+    load_fonts();
+    testing::internal::GetCapturedStderr();
+}
+
+inline void close_graphics() {
+    graphics_free();
+    SDL_Quit();
+    set_data_dir("");
+}
+
 // A 960 x 720 GL window with the shipped artwork, one per test program.
 class Window : public ::testing::Test {
 public:
     static void SetUpTestSuite() {
         xvfb_ = new test::Xvfb();
         audio_ = new test::ScopedEnv("SDL_AUDIODRIVER", "dummy");
-        if (!xvfb_->ok()) return;
-        set_data_dir(test::source_data_dir());
-        testing::internal::CaptureStderr();
-        SDL_Init(SDL_INIT_VIDEO);
-        init_video(960, 720, 0);
-        load_graphics();
-        canvas() = Canvas();
-        load_fonts();
-        testing::internal::GetCapturedStderr();
+        if (xvfb_->ok()) open_graphics(test::source_data_dir());
     }
     static void TearDownTestSuite() {
-        graphics_free();
-        SDL_Quit();
-        set_data_dir("");
+        close_graphics();
         delete audio_;
         delete xvfb_;
     }

@@ -11,18 +11,6 @@ namespace {
 using namespace wt;
 using Rules = World;
 
-// The cells a guard stood exactly on, each run of the same cell counted once.
-std::vector<std::pair<int, int>> visits(World& w, actor& a, int ticks) {
-    std::vector<std::pair<int, int>> out;
-    for (int t = 0; t < ticks; ++t) {
-        w.tick();
-        if (a.x != float(int(a.x)) || a.y != float(int(a.y))) continue;
-        const std::pair<int, int> c{int(a.x), int(a.y)};
-        if (out.empty() || out.back() != c) out.push_back(c);
-    }
-    return out;
-}
-
 bool contains_in_order(const std::vector<std::pair<int, int>>& seen,
                        const std::vector<std::pair<int, int>>& want) {
     size_t k = 0;

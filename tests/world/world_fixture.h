@@ -172,4 +172,16 @@ struct World : ::testing::Test {
     }
 };
 
+// The cells a guard stood exactly on, each run of the same cell counted once.
+inline std::vector<std::pair<int, int>> visits(World& w, actor& a, int ticks) {
+    std::vector<std::pair<int, int>> out;
+    for (int t = 0; t < ticks; ++t) {
+        w.tick();
+        if (a.x != float(int(a.x)) || a.y != float(int(a.y))) continue;
+        const std::pair<int, int> c{int(a.x), int(a.y)};
+        if (out.empty() || out.back() != c) out.push_back(c);
+    }
+    return out;
+}
+
 }  // namespace wt
