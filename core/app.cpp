@@ -39,6 +39,9 @@ void install_stop_signals() {
     struct sigaction sa = {};
     sa.sa_handler = on_stop_signal;
     sigemptyset(&sa.sa_mask);
+    // Calls the signal interrupts resume: Xlib takes an interrupted read or
+    // write on its connection for a fatal I/O error and exits without saving.
+    sa.sa_flags = SA_RESTART;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 }

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
 #include <string>
 
@@ -48,6 +49,12 @@ TEST_F(AppTest, StartsFullScreenClearsFramesAndComesBackFromAWindow) {
     EXPECT_EQ(driver().height, 1024);
     EXPECT_TRUE(video_is_fullscreen());
     EXPECT_EQ(driver().fps, 30);
+    // A stop signal must not break off a call on the X connection.
+    for (int sig : {SIGINT, SIGTERM}) {
+        struct sigaction sa = {};
+        sigaction(sig, nullptr, &sa);
+        EXPECT_NE(sa.sa_flags & SA_RESTART, 0) << "signal " << sig;
+    }
 
     // A frame of the (still empty) menu is cleared to black.
     glClearColor(1, 0, 0, 1);
