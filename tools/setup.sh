@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  build-essential cmake pkg-config clang libclang-rt-dev
+  build-essential cmake pkg-config clang libclang-rt-dev ccache
   # libraries the game links
   libsdl1.2-dev libsdl-image1.2-dev libsdl-mixer1.2-dev libvorbis-dev
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
