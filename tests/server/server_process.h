@@ -10,8 +10,10 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <chrono>
+#include <memory>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -19,6 +21,8 @@
 #include <vector>
 
 #include "test_support.h"
+#include "text/text.h"
+#include "world/level.h"
 
 namespace servertest {
 
@@ -197,7 +201,7 @@ inline Reply parse_reply(const std::string& raw) {
 }
 
 // One exchange on a fresh connection: sends raw bytes, reads the whole reply.
-inline Reply exchange(int port, const std::string& raw, const char* from = nullptr) {
+inline Reply round_trip(int port, const std::string& raw, const char* from = nullptr) {
     const int fd = connect_to(port, from);
     if (fd < 0) return Reply();
     send_all(fd, raw);
@@ -214,6 +218,54 @@ inline std::string post(const std::string& target, const std::string& body, int 
     return "POST " + target + " HTTP/1.0\nHost: 127.0.0.1:" + std::to_string(port) +
            "\nContent-Type: application/x-www-form-urlencoded\nContent-Length: " +
            std::to_string(body.size()) + "\n\n" + body;
+}
+
+// ---------------------------------------------------------------------------
+// Requests as the game makes them
+
+inline std::string e(const std::string& s) {
+    std::string out(url_encoded_length(s.size(), s.data()), '\0');
+    url_encode(s.size(), &out[0], out.size(), s.data());
+    out.resize(out.size() - 1);
+    return out;
+}
+
+inline std::string md5(const std::string& s) {
+    char out[33];
+    md5_hex(s.size(), s.data(), out);
+    return out;
+}
+
+inline std::string deflate(const std::string& bytes) {
+    std::string out(compressBound(uLong(bytes.size())), '\0');
+    uLongf n = out.size();
+    compress2(reinterpret_cast<Bytef*>(&out[0]), &n, reinterpret_cast<const Bytef*>(bytes.data()),
+              uLong(bytes.size()), 9);
+    out.resize(n);
+    return out;
+}
+
+// A record that passes every check: a player start (tile 4) and won cleanly.
+inline std::string good_record() {
+    std::unique_ptr<level> lv(new level());
+    lv->map[64 + MAP_SIZE * 64] = 4;
+    lv->unbeaten = 0;
+    return std::string(reinterpret_cast<const char*>(lv.get()), sizeof(level));
+}
+
+// The "data" field of a share: compressed bytes in base64, percent-encoded.
+inline std::string data_field(const std::string& compressed) {
+    return e(base64_encode(compressed.data(), compressed.size()));
+}
+
+// The query of an API request as the game builds it.
+inline std::string api(const std::string& action, const std::string& name = "", const std::string& password = "") {
+    return "/murkwell/api.php?&_vinfo=1%2e0&_version=2&_uid=" + e("g:" + name) + "&_name=" + e(name) +
+           "&_token=" + md5(name + "|" + md5(password)) + "&_udid=time%7c1&_action=" + action;
+}
+
+inline std::string share_body(const std::string& id, const std::string& data) {
+    return "&target=1&id=" + e(id) + "&title=T&intro=I&data=" + data;
 }
 
 }  // namespace servertest
