@@ -38,6 +38,9 @@ const char* const USAGE =
     "  --share-limit N/SECONDS   shares per address (default 20/600)\n"
     "  --account-limit N/SECONDS account creations per address (default 5/3600)\n"
     "  --keep-events N           play events kept (default 1000000)\n"
+    "  --sync full|normal        full: every acknowledged write is on disk (default);\n"
+    "                            normal: safe from a crash of the service, not of\n"
+    "                            the machine, for several times the share rate\n"
     "  --quiet                   no request log\n";
 
 struct Options {
@@ -92,6 +95,8 @@ bool parse_options(int argc, char** argv, Options& o) {
         else if (a == "--share-limit") ok = parse_rate_limit(value, o.service.shares);
         else if (a == "--account-limit") ok = parse_rate_limit(value, o.service.accounts);
         else if (a == "--keep-events") ok = parse_count(value, 1, LONG_MAX, n), o.store.event_limit = n;
+        else if (a == "--sync") ok = (!strcmp(value, "full") || !strcmp(value, "normal")),
+                                 o.store.sync_every_write = !strcmp(value, "full");
         else {
             fprintf(stderr, "unknown option %s\n", a.c_str());
             return false;

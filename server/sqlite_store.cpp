@@ -145,7 +145,9 @@ std::unique_ptr<MyDB> SqliteStore::open_connection() {
     if (!db->is_open()) return nullptr;
     // Writers queue for the write lock instead of failing at once.
     sqlite3_busy_timeout(db->handle, 30000);
-    db->query(options_.durable ? "pragma synchronous = full" : "pragma synchronous = off");
+    db->query(!options_.durable              ? "pragma synchronous = off"
+              : options_.sync_every_write ? "pragma synchronous = full"
+                                          : "pragma synchronous = normal");
     return db;
 }
 
@@ -173,6 +175,7 @@ template <class Body>
 bool SqliteStore::write(Body&& body) {
     if (!ok_) return false;
     Lease db(*this);
+    std::lock_guard<std::mutex> turn(write_mutex_);
     db->query("begin immediate");
     if (db->error) return false;
     bool ok = body(*db) && db->error == 0;

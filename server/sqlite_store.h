@@ -12,10 +12,14 @@
 #include "server/store.h"
 
 struct SqliteStoreOptions {
-    // true: every acknowledged write is on disk (synchronous=full); false: it
-    // survives a crash of the process, not of the machine (synchronous=off is
-    // for scratch stores such as the fuzzer's).
+    // false: scratch stores (the fuzzer's) that need survive nothing
+    // (synchronous=off).
     bool durable = true;
+    // With durable: true makes every acknowledged write reach the disk before
+    // the answer (synchronous=full, one sync per write); false keeps it safe
+    // from a crash of the service but not of the machine (synchronous=normal),
+    // for several times the write rate.
+    bool sync_every_write = true;
     // The play events kept: older ones are dropped as new ones come.
     int64_t event_limit = 1000000;
 };
@@ -64,6 +68,9 @@ private:
     std::string path_;
     SqliteStoreOptions options_;
     bool ok_ = false;
-    std::mutex mutex_;
+    std::mutex mutex_;                     // guards idle_
     std::vector<std::unique_ptr<MyDB>> idle_;
+    // This process's writers take turns here rather than in SQLite's busy
+    // handler, whose growing sleeps would leave some of them waiting seconds.
+    std::mutex write_mutex_;
 };

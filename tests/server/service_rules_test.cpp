@@ -141,7 +141,9 @@ TEST_F(ServiceRules, PopularCountsTheLast30DaysAndListsFollowTheClock) {
 }
 
 TEST_F(ServiceRules, PlayEventsAreBoundedAndCountForThePlayersPage) {
-    open(SqliteStoreOptions{true, 50});
+    SqliteStoreOptions bounded;
+    bounded.event_limit = 50;
+    open(bounded);
     account("ann");
     event("ann", "t01", "start", 0);
     event("ann", "t02", "start", 0);
