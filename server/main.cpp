@@ -1,6 +1,7 @@
 // murkwell-server: the level service, and its administration commands on the
 // same database.
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -122,6 +123,8 @@ std::string date_of(int64_t t) {
 }
 
 int serve(Options& o) {
+    // The database holds account tokens: made readable by this user only.
+    umask(077);
     // The signals are taken by sigwait below, not by whichever thread they hit.
     sigset_t stop_signals;
     sigemptyset(&stop_signals);
