@@ -196,6 +196,7 @@ int admin(const Options& o) {
             ok = store.set_blocked(a, c == "block");
         }
         fprintf(ok ? stdout : stderr, "%s %s: %s\n", c.c_str(), a.c_str(), ok ? "done" : "no such level or account");
+        fflush(stdout);  // in order with the error lines
         if (!ok) ++failures;
     }
     return failures ? 1 : 0;

@@ -278,4 +278,38 @@ TEST_F(Robustness, AKillDuringABurstOfSharesLosesNoAcknowledgedShare) {
     EXPECT_EQ(valid_from("127.0.0.1").status, 200);
 }
 
+TEST_F(Robustness, AdministrationCommandsWorkWhileItServes) {
+    start({});
+    ASSERT_EQ(create_account("ann").status, 201);
+    const std::string data = data_field(deflate(good_record()));
+    for (const char* id : {"m1", "m2"})
+        ASSERT_EQ(round_trip(port(), post(api("share", "ann", "secret1"), share_body(id, data), port())).status, 200);
+    auto featured = [&] {
+        const Reply r = round_trip(port(), get(api("download") + "&q=c~featured", port()));
+        test::write_file(tmp.file("featured.db"), r.body);
+        return sqlite(tmp.file("featured.db"), "select id from levels order by value");
+    };
+    EXPECT_EQ(featured(), "");
+
+    const std::string levels = server->admin("levels");
+    EXPECT_NE(levels.find("2\t"), std::string::npos) << levels;
+    EXPECT_NE(levels.find("\tg:ann\tann\tT\tfeatured 0\t"), std::string::npos) << levels;
+    EXPECT_EQ(server->admin("feature 2 1"), "feature 2: done\nfeature 1: done\n");
+    EXPECT_EQ(featured(), "2\n1\n");
+    EXPECT_EQ(server->admin("unfeature 2"), "unfeature 2: done\n");
+    EXPECT_EQ(featured(), "1\n");
+    EXPECT_EQ(server->admin("delete 1 9"), "delete 1: done\ndelete 9: no such level or account\n");
+    EXPECT_EQ(featured(), "");
+    EXPECT_EQ(sqlite(server->db(), "select id from levels"), "m2\n");
+
+    EXPECT_EQ(server->admin("block ann"), "block ann: done\n");
+    EXPECT_NE(server->admin("accounts").find("ann\tg:ann\t"), std::string::npos);
+    EXPECT_NE(server->admin("accounts").find("\tblocked\n"), std::string::npos);
+    const Reply blocked = round_trip(port(), get(api("valid", "ann", "secret1"), port()));
+    EXPECT_EQ(blocked.header("X-Error"), ERR_BLOCKED);
+    EXPECT_EQ(server->admin("unblock ann"), "unblock ann: done\n");
+    EXPECT_EQ(round_trip(port(), get(api("valid", "ann", "secret1"), port())).header("X-Error"), "");
+    EXPECT_NE(server->admin("feature").find("usage:"), std::string::npos);
+}
+
 }  // namespace
