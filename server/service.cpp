@@ -288,7 +288,7 @@ Reply Service::api(const Request& r) {
 
     Reply reply;
     if (action == "valid") reply = valid(who);
-    else if (action == "share") reply = share(r, who, error);
+    else if (action == "share") reply = share(r, who);
     else if (action == "download") reply = download(who, form_value(who.form, "q"));
     else if (action == "plays") reply = plays(who);
     else if (action == "track") reply = track(who);
@@ -304,7 +304,7 @@ Reply Service::valid(const Caller& who) {
     return r;
 }
 
-Reply Service::share(const Request& r, const Caller& who, const std::string&) {
+Reply Service::share(const Request& r, const Caller& who) {
     if (r.method != "POST") return api_error(405, ERR_SHARE_METHOD, "share");
     if (who.guest()) return api_error(403, ERR_SIGN_IN_TO_SHARE, "share");
     if (who.refusal) return api_error(who.refusal_status, who.refusal, "share");
@@ -422,7 +422,7 @@ Reply Service::plays(const Caller& who) {
         return api_error(400, ERR_BAD_REQUEST, "plays");
     // Levels of the service are named by their number; any other name (a
     // tutorial, a map of the player's own) is not the service's to count.
-    if (!parse_int(form_value(f, "lid"), 1, INT64_MAX, p.level) || form_value(f, "lid")[0] == '-')
+    if (!parse_int(form_value(f, "lid"), 1, INT64_MAX, p.level))
         return api_error(404, ERR_UNKNOWN_LEVEL, "plays");
     p.player = who.player;
     p.account = who.account.has_value();

@@ -112,7 +112,7 @@ private:
     Reply stats(const Request& r);
 
     Reply valid(const Caller& who);
-    Reply share(const Request& r, const Caller& who, const std::string& body_error);
+    Reply share(const Request& r, const Caller& who);
     Reply download(const Caller& who, const std::string& q);
     Reply plays(const Caller& who);
     Reply track(const Caller& who);
