@@ -267,15 +267,12 @@ bool store_download(game& g, const char* body, size_t body_len, size_t reply_len
     if (!write_user_file("tmp.db", body, body_len)) return false;
 
     MyDB tmp;
-    open_level_db(tmp, tmp_path);
+    // The file came from the network: locked down before it is upgraded, and
+    // `levels` is taken only as a plain table (a view could run anything).
+    open_level_db(tmp, tmp_path, true);
     std::vector<Row> ids;
     bool usable = false;
     if (tmp.is_open()) {
-        // The file came from the network: check page cells as they are read,
-        // and take `levels` only as a plain table (a view could run anything).
-        sqlite3_db_config(tmp.handle, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-        tmp.query("pragma cell_size_check = on");
-        tmp.query("pragma trusted_schema = off");
         const std::vector<Row> kind =
             tmp.query("select type from sqlite_master where name = 'levels'");
         if (!tmp.error && kind.size() == 1 && column(kind[0], "type") == "table") {

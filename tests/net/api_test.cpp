@@ -4,6 +4,7 @@
 // shell), and a share served back as a download and loaded with logic_load.
 // Download databases are built and share bodies decoded by Python.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -911,6 +912,66 @@ TEST_F(ApiTest, ADownloadThatFailsPartWayKeepsTheQuerysOldRows) {
         EXPECT_EQ(sqlite(net_path, "select id from levels where q = 'c~featured' order by id"),
                   "c~featured|1\nc~featured|2\nc~featured|3\n");
     }
+}
+
+// What the connection to "tmp.db" allowed when the first change to the file
+// was prepared. Every connection the process opens is watched by an SQLite
+// authorizer installed as it opens; only the one to tmp.db records.
+struct FirstChange {
+    int action = 0;                 // the authorizer's action code; 0 = none yet
+    int defensive = -1;
+    int trusted_schema = -1;
+    bool cell_size_check = false;   // switched on before it
+};
+FirstChange g_first_change;
+
+int watch_tmp_db(void* db, int action, const char* a, const char*, const char*, const char*) {
+    FirstChange& f = g_first_change;
+    if (f.action != 0) return SQLITE_OK;
+    if (action == SQLITE_PRAGMA && a && strcmp(a, "cell_size_check") == 0) f.cell_size_check = true;
+    switch (action) {
+    case SQLITE_ALTER_TABLE:
+    case SQLITE_CREATE_TABLE:
+    case SQLITE_CREATE_INDEX:
+    case SQLITE_INSERT:
+    case SQLITE_UPDATE:
+    case SQLITE_DELETE:
+        f.action = action;
+        sqlite3_db_config(static_cast<sqlite3*>(db), SQLITE_DBCONFIG_DEFENSIVE, -1, &f.defensive);
+        sqlite3_db_config(static_cast<sqlite3*>(db), SQLITE_DBCONFIG_TRUSTED_SCHEMA, -1,
+                          &f.trusted_schema);
+        break;
+    default:
+        break;
+    }
+    return SQLITE_OK;
+}
+
+int watch_if_tmp_db(sqlite3* db, char**, const sqlite3_api_routines*) {
+    const std::string name = sqlite3_db_filename(db, "main") ? sqlite3_db_filename(db, "main") : "";
+    if (name.size() >= 7 && name.compare(name.size() - 7, 7, "/tmp.db") == 0)
+        sqlite3_set_authorizer(db, watch_tmp_db, db);
+    return SQLITE_OK;
+}
+
+TEST_F(ApiTest, TheDownloadIsLockedDownBeforeItsTablesAreUpgraded) {
+    // An older table layout, so opening it alters the table and adds ratings.
+    const std::string body = make_download_db(
+        tmp, "create table levels (id text primary key, name text, data blob, ts int, author text, title text)",
+        {{{"id", text("1")}, {"title", text("Old Layout")}}});
+    g_first_change = FirstChange();
+    auto entry = reinterpret_cast<void (*)()>(watch_if_tmp_db);
+    ASSERT_EQ(sqlite3_auto_extension(entry), SQLITE_OK);
+    set_text(g.download_query, "c~old");
+    bool stored = false;
+    stderr_of([&] { stored = store_download(g, body.data(), body.size(), body.size()); });
+    sqlite3_cancel_auto_extension(entry);
+    EXPECT_TRUE(stored);
+    EXPECT_EQ(net_rows(), "c~old|1|c~old|Old Layout\n");
+    EXPECT_EQ(g_first_change.action, SQLITE_ALTER_TABLE);
+    EXPECT_EQ(g_first_change.defensive, 1);
+    EXPECT_EQ(g_first_change.trusted_schema, 0);
+    EXPECT_TRUE(g_first_change.cell_size_check);
 }
 
 // ---------------------------------------------------------------------------
