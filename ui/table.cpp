@@ -1,5 +1,6 @@
 // The grid table and its span-distribution layout.
 #include <algorithm>
+#include <cstdio>
 
 #include "ui/widget.h"
 
@@ -31,10 +32,26 @@ void spread(const std::vector<Widget*>& order, std::vector<int>& tracks, First f
 
 }  // namespace
 
-Table::Table() {
+Table::Table() { add_filler(); }
+
+void Table::add_filler() {
     filler = new Widget;
     filler->disabled = 1;
     add(this, filler);
+}
+
+bool Table::release_child(Widget* child, Widget* successor) {
+    if (child == filler) {
+        fprintf(stderr, "a table keeps its filler\n");
+        return false;
+    }
+    return Container::release_child(child, successor);
+}
+
+void Table::reset_as_new() {
+    cur_row = -1;
+    cur_col = 0;
+    add_filler();
 }
 
 void Table::measure_content() {

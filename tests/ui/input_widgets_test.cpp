@@ -1,6 +1,7 @@
 // Sliders, scroll boxes, the grid picker and the two play-screen controls.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -271,6 +272,58 @@ TEST_F(Scroll, BarFollowsTheBoxAndMovesIt) {
     root.event(mouse(EV_MOUSEUP, 120, 12, 1));
     // Entries are still clicked through the pair.
     EXPECT_EQ(click(50, 75), 1001);
+}
+
+// The pair's box and bar are children like any other: removing, replacing or
+// clearing them leaves no pointer to a deleted widget behind.
+TEST(ScrollPair, BoxAndBarNeverOutliveTheirWidgets) {
+    FakeGfx fake;
+    auto viewport = [] {
+        Widget* list = new Widget;
+        list->styles[STYLE_BASE].width = 100;
+        list->styles[STYLE_BASE].height = 500;
+        ScrollBox* b = new ScrollBox(list);
+        b->styles[STYLE_BASE].width = 100;
+        b->styles[STYLE_BASE].height = 120;
+        return b;
+    };
+    Container root;
+    ScrollBox2* pair = new ScrollBox2(viewport());
+    add(&root, pair);
+    root.measure_content();
+
+    remove(pair, pair->box);
+    EXPECT_EQ(pair->box, nullptr);
+    root.measure_content();
+    root.event(wheel(110, 50, 1));
+
+    ScrollBox* fresh = viewport();
+    replace(pair->bar, fresh);   // a bar that is no slider is no bar
+    EXPECT_EQ(pair->bar, nullptr);
+    root.measure_content();
+
+    Container root2;
+    ScrollBox2* pair2 = new ScrollBox2(viewport());
+    add(&root2, pair2);
+    ScrollBox* box2 = viewport();
+    replace(pair2->box, box2);   // a scroll box takes the old one's place
+    EXPECT_EQ(pair2->box, box2);
+    VSlider* bar2 = new VSlider;
+    bar2->change_value = -1;
+    replace(pair2->bar, bar2);
+    EXPECT_EQ(pair2->bar, bar2);
+    root2.measure_content();
+    box2->scroll_y = 15;
+    root2.measure_content();
+    EXPECT_EQ(bar2->value, 15);
+
+    clear(pair2);
+    EXPECT_EQ(pair2->box, nullptr);
+    ASSERT_NE(pair2->bar, nullptr);
+    EXPECT_NE(std::find(pair2->children.begin(), pair2->children.end(), pair2->bar),
+              pair2->children.end());
+    root2.measure_content();
+    root2.event(wheel(10, 10, 1));
 }
 
 // ---------------------------------------------------------------------------
