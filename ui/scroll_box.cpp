@@ -92,6 +92,11 @@ void ScrollBox::tick() {
         fling = 0;
 }
 
+void ScrollBox::reset_as_new() {
+    dragging = 0;
+    fling = 0;
+}
+
 // ---------------------------------------------------------------------------
 // ScrollBox2
 

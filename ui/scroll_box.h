@@ -23,6 +23,7 @@ public:
 
     // Holds the offsets within 0..(content size - viewport).
     void clamp_scroll();
+    void reset_as_new() override;
 };
 
 // A one-row table: a scroll box and a vertical bar kept in step with it. `box`

@@ -222,6 +222,7 @@ public:
     int value = 0;
     int get_value_i() override { return value; }
     void set_value_i(int v) override { value = v; }
+    void reset_as_new() override { value = 0; }
 };
 
 // Text in one font, wrapped at the `width` style when it is set.
@@ -269,7 +270,7 @@ void remove(Container* c, Widget* child);
 // parent (it may lie inside `old`), holds `old`, or `old` is a table's filler.
 void replace(Widget* old, Widget* fresh);
 // Deletes every child and resets every field except `parent` to that of a new
-// widget of the same kind (a Table gets a new filler).
+// widget of the same kind (a Table gets a new filler, a GridPicker its margins).
 void clear(Container* c);
 // find on the root, null-safe.
 Widget* find(Widget* root, const std::string& name);
