@@ -165,7 +165,10 @@ void player_tick(game& g, actor& a) {
     a.counter += 1;
 
     if (lv.targets_left == 0 && g.state == STATE_LEVEL) {
-        if (a.mode != MODE_ESCAPED && next_to_window(g, cell_under_x(a), cell_under_y(a))) {
+        // A shot player is dying, also when the guard that shot it moved
+        // earlier in this very tick: it never escapes.
+        if (a.mode != MODE_ESCAPED && a.mode != MODE_DYING &&
+            next_to_window(g, cell_under_x(a), cell_under_y(a))) {
             rules_sound(g, "win");
             a.mode = MODE_ESCAPED;
             a.counter = 0;

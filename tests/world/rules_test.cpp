@@ -376,6 +376,35 @@ TEST_F(Escape, ACleanWinNeedsEveryCartridgeAndNoRewind) {
     }
 }
 
+// A guard (in a lower slot, so it moves first) has the player straight ahead;
+// the player stands beside a window, and the last target goes just before or
+// just after the shot.
+TEST_F(Rules, AShotPlayerNeverEscapes) {
+    struct Case {
+        const char* name;
+        int ticks_before_the_way_opens;
+    } cases[] = {{"shot in the tick the way opens", 2}, {"shot before the way opens", 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        draw({".G...",
+              "W@...",
+              "....P"});
+        start();
+        states.clear();
+        wins.clear();
+        actor& p = *player();
+        ASSERT_LT(find_actor(*g, ACTOR_GUARD)->slot, p.slot);
+        tick(c.ticks_before_the_way_opens);
+        set_tile(14, 12, T_FLOOR);
+        for (int t = 0; t < 40 && states.empty(); ++t) tick();
+        EXPECT_EQ(p.mode, MODE_DYING);
+        EXPECT_EQ(sound_count("win"), 0);
+        EXPECT_EQ(count(ACTOR_GUARD), 1);
+        EXPECT_EQ(states, std::vector<int>{STATE_PAUSE});
+        EXPECT_TRUE(wins.empty());
+    }
+}
+
 TEST_F(Rules, UnwiredHooksAreSafe) {
     set_rules_hooks(RulesHooks());
     draw({"G....",
