@@ -219,6 +219,31 @@ TEST_F(Rules, FaceTowardsThePlayer) {
     }
 }
 
+// A guard that shoots the player on its own cell has no direction to turn to:
+// it keeps looking the way it looked.
+TEST_F(Rules, AGuardShootingThePlayerOnItsOwnCellKeepsItsFacing) {
+    struct Case {
+        int facing;
+        int ahead_x, ahead_y;   // three cells the way it faces
+    } cases[] = {{4, 37, 40}, {8, 40, 37}, {3, 43, 40}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.facing);
+        draw({"."}, 40, 40);   // open floor all round
+        g->state = STATE_LEVEL;
+        g->level.ticks = 10;
+        actor& p = place(ACTOR_PLAYER, 40, 40);
+        actor& guard = place(ACTOR_GUARD, 40, 40);
+        guard.facing = uint8_t(c.facing);
+        tick();
+        ASSERT_EQ(p.mode, MODE_DYING);
+        ASSERT_EQ(guard.mode, MODE_SHOOTING);
+        EXPECT_EQ(guard.facing, c.facing);
+        // Its cone still points that way.
+        EXPECT_TRUE(can_see(*g, guard, c.ahead_x, c.ahead_y));
+        EXPECT_FALSE(can_see(*g, guard, 80 - c.ahead_x, 80 - c.ahead_y));
+    }
+}
+
 TEST_F(Rules, ItemsArePickedUpOnlyOnWholeCells) {
     draw({"@DB$EM."});
     start();
