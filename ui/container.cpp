@@ -1,5 +1,6 @@
 // Containers: event routing, tree building, Box, VBox, Label and the button.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <unordered_set>
 
@@ -319,7 +320,10 @@ Label::Label(int f, const char* t) : font(f), text(t ? t : ""), has_text(t != nu
 void Label::measure_content() {
     WidgetGfx& gfx = widget_gfx();
     const Style& s = styles[STYLE_CURRENT];
-    content_w = s.width != STYLE_UNSET ? s.width : int(gfx.text_width(font, text.c_str()));
+    // Rounded up: a width cut below the text's own would wrap its last glyph.
+    content_w = s.width != STYLE_UNSET
+                    ? s.width
+                    : event_int(std::ceil(double(gfx.text_width(font, text.c_str()))));
     content_h = has_text ? int(gfx.text_height(font, text.c_str(), float(content_w)))
                          : int(gfx.line_height(font));
 }

@@ -225,7 +225,8 @@ public:
     void reset_as_new() override { value = 0; }
 };
 
-// Text in one font, wrapped at the `width` style when it is set.
+// Text in one font, wrapped at the `width` style when it is set; without it as
+// wide as the text, rounded up to a whole unit.
 class Label : public Widget {
 public:
     Label(int font, const char* text);   // copies the text; null = no text

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "test_gfx.h"
+#include "test_support.h"
 #include "ui/widget.h"
 
 using namespace uitest;
@@ -122,6 +123,31 @@ TEST(LabelLayout, WidthAndWrapping) {
         EXPECT_EQ(l.content_w, c.expect_w) << (c.text ? c.text : "(null)");
         EXPECT_EQ(l.content_h, c.expect_h) << (c.text ? c.text : "(null)");
     }
+}
+
+// With the graphics module's own text layout and a font whose glyphs are not a
+// whole number of units wide, a label is as wide as its text rounded up, so it
+// never wraps its own text.
+TEST(LabelLayout, FractionalTextWidthDoesNotWrap) {
+    std::string chars;
+    for (int c = 0; c < 256; ++c) chars += std::string(c ? "," : "") + "{\"w\": 10.4}";
+    test::stderr_of([&] {
+        graphics_load_text("{}", "{}");
+        fonts_load_text("{\"f\": {\"height\": 20, \"texture\": \"none\", \"rect\": {\"w\": 512, \"h\": 512},"
+                        " \"chars\": [" + chars + "]}}");
+    });
+    const int font = font_get("f");
+    ASSERT_NE(font, 0);
+    for (const char* text : {"abc", "a few words", "x"}) {
+        SCOPED_TRACE(text);
+        Label l(font, text);
+        style_resolve(&l);
+        l.measure();
+        EXPECT_GE(float(l.content_w), text_width(font, text));
+        EXPECT_LT(float(l.content_w), text_width(font, text) + 1);
+        EXPECT_EQ(l.content_h, 20);
+    }
+    graphics_free();
 }
 
 TEST(LabelLayout, PaintsInItsColourAndAlignment) {
