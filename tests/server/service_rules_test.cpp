@@ -234,4 +234,16 @@ TEST_F(ServiceRules, ABlockedAccountIsRefusedAndItsLevelsLeaveTheLists) {
     EXPECT_EQ(get(api("valid", "ann", "fresh1")).error, "");
 }
 
+TEST_F(ServiceRules, EveryShippedFeaturedLevelLoads) {
+    const std::string shipped = test::source_data_dir() + "/featured.db";
+    if (!test::file_exists(shipped)) GTEST_SKIP() << "no featured levels shipped yet";
+    const std::string rows = sqlite(shipped, "select count(*) from levels");
+    std::string log;
+    int loaded = -1;
+    log = test::stderr_of([&] { loaded = service->load_featured(shipped); });
+    EXPECT_EQ(std::to_string(loaded) + "\n", rows) << log;
+    EXPECT_EQ(log.find("not a sound level"), std::string::npos) << log;
+    EXPECT_EQ(list("c~featured", "", "count(*)"), rows);
+}
+
 }  // namespace
