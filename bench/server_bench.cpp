@@ -7,7 +7,9 @@
 //   - download: a list of 50 levels ("u~" of an author with 50 maps), the
 //               SQLite file built once and then served from the list cache;
 //   - share:    a map uploaded, checked, compressed again and stored (each
-//               request a new map identifier, so every share inserts a row).
+//               request a new map identifier, so every share inserts a row);
+//               with the default --sync full (each acknowledged share synced
+//               to disk) and with --sync normal (a second service).
 // Each reports requests per second and the median and 99th-percentile latency
 // (from connect to the service closing the connection) as counters.
 //   build/bench/server_bench
@@ -81,12 +83,12 @@ std::string map_data(int seed) {
     return e(base64_encode(packed.data(), packed.size()));
 }
 
-// The service process for the whole run.
+// A service process for the whole run.
 struct Service {
     std::string dir;
     pid_t pid = -1;
     int port = 0;
-    Service() {
+    explicit Service(const char* sync) {
         char tmpl[] = "/tmp/murkwell-bench-XXXXXX";
         if (!mkdtemp(tmpl)) abort();
         dir = tmpl;
@@ -99,7 +101,7 @@ struct Service {
             const std::string data = std::string(MURKWELL_SOURCE_DIR) + "/data";
             execl(bin.c_str(), bin.c_str(), "--listen", "127.0.0.1:0", "--db", db.c_str(), "--data", data.c_str(),
                   "--share-limit", "1000000000/1", "--max-per-address", "1000", "--seed", "/nonexistent",
-                  static_cast<char*>(nullptr));
+                  "--sync", sync, static_cast<char*>(nullptr));
             _exit(127);
         }
         const std::string mark = "listening on 127.0.0.1:";
@@ -206,18 +208,26 @@ Result load(int port, int connections, double seconds, const std::function<std::
 }
 
 Service& service() {
-    static Service s;
+    static Service s("full");
+    return s;
+}
+
+Service& service_sync_normal() {
+    static Service s("normal");
     return s;
 }
 
 // One exchange, for setting up; a refusal ends the run.
-void once(const std::string& request) {
-    if (load(service().port, 1, 0.0, [&](uint64_t) { return request; }).done != 1) {
+void once(Service& to, const std::string& request) {
+    if (load(to.port, 1, 0.0, [&](uint64_t) { return request; }).done != 1) {
         fprintf(stderr, "set-up request refused: %s\nsee %s/service.log\n", request.substr(0, 80).c_str(),
-                service().dir.c_str());
+                to.dir.c_str());
         abort();
     }
 }
+
+const std::string CREATE_ACCOUNT =
+    post("/murkwell/manage.php", "do=create&name=bench&password=secret1&password2=secret1");
 
 void report(benchmark::State& state, Result r) {
     std::sort(r.ms.begin(), r.ms.end());
@@ -237,12 +247,12 @@ void setup() {
     getrlimit(RLIMIT_NOFILE, &files);
     files.rlim_cur = files.rlim_max;
     setrlimit(RLIMIT_NOFILE, &files);
-    once(post("/murkwell/manage.php", "do=create&name=bench&password=secret1&password2=secret1"));
+    once(service(), CREATE_ACCOUNT);
     // The author with exactly 50 maps: the list the download phase fetches.
     for (int i = 0; i < 50; ++i) {
         const std::string body = "&target=1&id=list" + std::to_string(i) + "&title=Map%20" + std::to_string(i) +
                                  "&intro=Intro&data=" + map_data(i + 2);
-        once(post(API + "share", body));
+        once(service(), post(API + "share", body));
     }
 }
 
@@ -271,6 +281,19 @@ void BM_Share(benchmark::State& state) {
                }));
 }
 BENCHMARK(BM_Share)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+void BM_ShareSyncNormal(benchmark::State& state) {
+    static bool account = false;
+    if (!account) once(service_sync_normal(), CREATE_ACCOUNT);
+    account = true;
+    const std::string data = map_data(7);
+    for (auto _ : state)
+        report(state, load(service_sync_normal().port, CONNECTIONS, PHASE_SECONDS, [&](uint64_t i) {
+                   return post(API + "share", "&target=1&id=b" + std::to_string(i) +
+                                                  "&title=Bench&intro=Intro&data=" + data);
+               }));
+}
+BENCHMARK(BM_ShareSyncNormal)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 }  // namespace
 
