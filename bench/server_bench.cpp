@@ -126,6 +126,7 @@ struct Service {
 
 struct Result {
     uint64_t done = 0, failed = 0;
+    uint64_t bytes = 0;      // of the good replies, headers included
     double seconds = 0;
     std::vector<double> ms;  // latency of every completed request
 };
@@ -192,6 +193,7 @@ Result load(int port, int connections, double seconds, const std::function<std::
             const bool good = s.in.compare(0, 5, "HTTP/") == 0 && s.in.compare(8, 3, " 20") == 0;
             if (good && head != std::string::npos && s.in.substr(0, head).find("X-Error:") == std::string::npos) {
                 ++r.done;
+                r.bytes += s.in.size();
                 r.ms.push_back(std::chrono::duration<double, std::milli>(now - s.began).count());
             } else {
                 ++r.failed;
@@ -237,6 +239,7 @@ void report(benchmark::State& state, Result r) {
     state.counters["p50_ms"] = at(0.50);
     state.counters["p99_ms"] = at(0.99);
     state.counters["failed"] = double(r.failed);
+    state.counters["reply_bytes"] = r.done ? double(r.bytes) / double(r.done) : 0.0;
 }
 
 void setup() {
