@@ -157,8 +157,8 @@ std::string user_dir() {
                         "no home folder; nothing will be saved");
             return "/nonexistent/" + std::string(app);
         }
-        report_once("no home folder (HOME and XDG_DATA_HOME are not set, the account has none): keeping this session's files in " +
-                    dir + ", which may not survive a restart");
+        report_once("no home folder (HOME and XDG_DATA_HOME are not set, the account has none): "
+                    "keeping this session's files in " + dir + ", which may not survive a restart");
         return dir;
     }
     const std::string dir = path_join(base, app);
