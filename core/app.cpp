@@ -88,6 +88,7 @@ void app_init(game& g) {
     d.app_name = APP_NAME;
     snprintf(d.caption, sizeof d.caption, "%s", APP_NAME);
     d.go_windowed = go_windowed;
+    report_folders();  // an installed game says where it reads and keeps its files
 
     load_state(g);     // 2
     load_settings(g);  // 3, 4, 5
