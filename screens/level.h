@@ -21,10 +21,14 @@ public:
     // walking.
     int held[4] = {0, 0, 0, 0};
 
-private:
-    void build_hud();
+    // The parts of paint drawn over the widgets, in the 2D drawing state: the
+    // three counters in the top-right corner and the row of bomb timers along
+    // the top (built, laid out, painted and deleted on every call).
     void paint_counters();
     void paint_timers();
+
+private:
+    void build_hud();
 };
 
 // Where leaving a level goes (the pause screen's Quit, the win screen's
