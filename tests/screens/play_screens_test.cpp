@@ -710,6 +710,48 @@ TEST_F(Play, LeavingGoesWhereTheLevelWasStartedOrToTheMainMenu) {
     EXPECT_EQ(g->state, STATE_MENU_MAIN);
 }
 
+// A corrupt level (a damaged state.dat, a hostile download) resumed behind the
+// pause screen, played, restarted and won: never a crash, never a read outside
+// the records (the sanitizer build runs this too).
+TEST_F(Play, CorruptLevelsArePlayable) {
+    for (uint32_t seed : {1u, 2u, 3u, 4u}) {
+        std::mt19937 rng(seed);
+        auto* bytes = reinterpret_cast<uint8_t*>(&g->level);
+        for (size_t i = 0; i < sizeof(level); ++i) bytes[i] = uint8_t(rng());
+        // A few player and bomb actors among the noise, with wild fields.
+        for (int s = 0; s < MAX_ACTORS; s += 5) {
+            actor& a = g->level.actors[s];
+            a.active = 1;
+            a.kind = uint8_t(s % 3 == 0 ? ACTOR_PLAYER : ACTOR_TIME_BOMB + s % 3);
+        }
+        g->level.started = 1;
+        memcpy(&g->edit_level, &g->level, sizeof(level));
+        g->return_state = int(rng());
+        logged([&] { set_state(*g, app_start_state(STATE_LEVEL)); });
+        ASSERT_EQ(g->state, STATE_PAUSE) << seed;
+        frames(3);
+        key(KEY_ESCAPE);
+        frames(30);
+        if (g->state == STATE_LEVEL) {
+            typed('2');
+            mouse(EV_MOUSEDOWN, 480, 300, 1);
+            frames(30);
+            logged([&] { set_state(*g, STATE_LEVEL_WIN); });
+            frames(5);
+            typed(' ');
+        }
+        logged([&] { set_state(*g, STATE_PAUSE); });
+        frames();
+        Label* restart = label_with(&screen(STATE_PAUSE).root, "Restart");
+        ASSERT_NE(restart, nullptr);
+        click(restart);
+        EXPECT_EQ(g->state, STATE_LEVEL_INTRO) << seed;
+        key(KEY_ENTER);
+        frames(30);
+    }
+    log.clear();
+}
+
 // Random input at any rate, in any order, on every play screen: the game stays
 // on the play screens or where they lead, and the display stays whole.
 TEST_F(Play, RandomInputKeepsTheScreensConsistent) {
