@@ -50,14 +50,15 @@ int stored_rating(const std::vector<Row>& rows, const char* column) {
     if (rows.empty()) return 0;
     auto it = rows.front().find(column);
     if (it == rows.front().end()) return 0;
-    return clamp_range(atoi(it->second.c_str()), 0, 5);
+    const long v = strtol(it->second.c_str(), nullptr, 10);
+    return v < 0 ? 0 : v > 5 ? 5 : int(v);
 }
 
-// Puts a fresh label of `text` where the widget named `name` is, under the same
-// name; nothing when no widget has that name.
+// Puts a fresh label showing `value` where the widget named `name` is, under
+// the same name; nothing when no widget has that name.
 void replace_named(Container& root, const char* name, const char* font, int64_t value) {
     Widget* old = find(&root, name);
-    if (!old) return;
+    if (!old || !old->parent) return;
     Label* fresh = make_label(font, number(value).c_str());
     replace(old, fresh);
     fresh->name = name;
