@@ -53,12 +53,7 @@ Widget* palette_cell(const game& g, int tile) {
 }
 
 Widget* rotate_button(level* lv, int dir, const char* icon, int x) {
-    WRotate* r = new WRotate(lv, dir);
-    Style& s = r->styles[STYLE_BASE];
-    s.width = 76;
-    s.height = 76;
-    set_paddings(s, 10);
-    s.image = widget_gfx().image_get(icon);
+    WRotate* r = make_rotate_button(lv, dir, icon);
     r->x = x;
     r->y = 624;
     return r;
@@ -105,38 +100,14 @@ void Edit::leave() { edit_copy_for_play(*g); }
 
 void Edit::build_tools() {
     clear(&root);
-    WidgetGfx& gfx = widget_gfx();
 
-    Widget* strip = new Widget();
-    Style& ss = strip->styles[STYLE_BASE];
-    ss.width = 960;
-    ss.height = 129;
-    ss.image = gfx.image_get("white");
-    ss.image_alpha = 34;
-    strip->x = 0;
-    strip->y = 591;
-    add(&root, strip);
-
-    Label* menu = make_label("font2", "||");
-    Style& ms = menu->styles[STYLE_BASE];
-    ms.color = 0xAAAAAA;
-    ms.padding_top = 10;
-    ms.padding_right = 20;
-    ms.padding_bottom = 10;
-    ms.padding_left = 20;
-    menu->click_value = MENU;
-    add(&root, menu);
+    add(&root, make_panel("white", 34, 960, 129, 0, 591));
+    add(&root, make_corner_button("||", MENU));
 
     add(&root, rotate_button(&g->edit_level, -1, "icon-arrow4", 0));
     add(&root, rotate_button(&g->edit_level, +1, "icon-arrow6", 96));
 
-    Widget* view = new Widget();
-    Style& vs = view->styles[STYLE_BASE];
-    vs.width = 48;
-    vs.height = 48;
-    vs.image = gfx.image_get("icon-arrow8");
-    view->x = 72;
-    view->y = 595;
+    Widget* view = make_panel("icon-arrow8", 255, 48, 48, 72, 595);
     view->down_value = VIEW;
     add(&root, view);
 
@@ -240,8 +211,7 @@ void Edit::paint() {
     snprintf(lines[0], sizeof lines[0], "%d,%d", whole(lv.cursor_x), whole(lv.cursor_y));
     snprintf(lines[1], sizeof lines[1], "%d/%d", in_use, int(MAX_ACTORS));
     const float ys[2] = {10.0f, 10.0f + gfx.line_height(font) + 10.0f};
-    for (int i = 0; i < 2; ++i)
-        gfx.text_draw(font, lines[i], 960.0f - 10.0f - gfx.text_width(font, lines[i]), ys[i], 0, -1);
+    for (int i = 0; i < 2; ++i) draw_right_aligned(font, lines[i], ys[i]);
 
     // A help line that wraps makes the palette taller; it stays on the bottom edge.
     root.measure_content();

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "../ui/test_gfx.h"
+#include "screen_driver.h"
 #include "core/app.h"
 #include "core/fixed_text.h"
 #include "core/state.h"
@@ -89,87 +90,22 @@ Widget* button(Widget* root, const std::string& text) {
     return found;
 }
 
-struct EditorTest : ::testing::Test {
-    test::TempDir home;
-    test::ScopedEnv appdata{"APPDATA", home.path().c_str()};
-    test::ScopedEnv no_display{"DISPLAY", nullptr};  // the clipboard stays in the process
-    uitest::FakeGfx fake;
-    std::unique_ptr<game> g{new game()};
-    std::string log;  // the error stream of everything sent through the helpers
-    float pointer_x = 0, pointer_y = 0;  // where the last pointer event was
-
+struct EditorTest : test::ScreenDriver {
     void SetUp() override {
-        set_data_dir(test::source_data_dir());
-        // A window of the canvas's size, so window and canvas positions agree.
-        driver().width = 960;
-        driver().height = 720;
-        testing::internal::CaptureStderr();
-        _game_tile_init(*g);
-        open_level_db(app_handles().user_db, home.file("user.db"));
-        testing::internal::GetCapturedStderr();
-        make_states(*g);
-        app_wire_rules();
-        rewind_store_alloc();
-        rules_seed(0);
-        top_view = 0;
-        selected_tile = 0;
-        palette_built = false;
-        info_page = 0;
+        test::ScreenDriver::SetUp();
+        reset_editor_globals();
     }
     void TearDown() override {
-        for (State*& s : state_table) {
-            delete s;
-            s = nullptr;
-        }
-        set_rules_hooks(RulesHooks());
-        WebSlots& w = web_slots();
-        for (WebRequest* r : {&w.track, &w.share, &w.download, &w.plays, &w.valid}) *r = WebRequest();
-        app_handles().user_db.close();
-        driver().width = driver().height = 0;
-        set_data_dir("");
+        test::ScreenDriver::TearDown();
+        reset_editor_globals();
+    }
+    void reset_editor_globals() {
         top_view = 0;
         selected_tile = 0;
         palette_built = false;
         info_page = 0;
     }
 
-    template <class F>
-    void logged(F&& f) {
-        log += test::stderr_of(f);
-    }
-    void send(Event e) {
-        logged([&] { app_event(*g, e); });
-    }
-    void key(int code, uint32_t unicode = 0, uint32_t mods = 0) {
-        Event e{};
-        e.kind = EV_KEYDOWN;
-        e.key = uint32_t(code);
-        e.unicode = unicode;
-        e.button = mods;
-        send(e);
-        e.kind = EV_KEYUP;
-        send(e);
-    }
-    void type(const std::string& text) {
-        for (char c : text) key(0, static_cast<unsigned char>(c));
-    }
-    void mouse(int kind, float x, float y, uint32_t button, float dx = 0, float dy = 0) {
-        Event e{};
-        e.kind = kind;
-        e.x = x;
-        e.y = y;
-        e.dx = dx;
-        e.dy = dy;
-        e.button = button;
-        send(e);
-        pointer_x = x;
-        pointer_y = y;
-    }
-    void click(float x, float y) {
-        mouse(EV_MOUSEMOVE, x, y, 0, x - pointer_x, y - pointer_y);
-        mouse(EV_MOUSEDOWN, x, y, 1);
-        mouse(EV_MOUSEUP, x, y, 1);
-    }
     // Lays the current screen out as its paint does, without a frame passing.
     void layout() {
         fake.rec().calls.clear();
@@ -177,31 +113,12 @@ struct EditorTest : ::testing::Test {
             if (State* s = current_state(*g)) s->paint();
         });
     }
-    void click(Widget* w) {
-        ASSERT_NE(w, nullptr);
+    // A click on a widget where the current screen's layout puts it.
+    void press(Widget* w) {
         layout();
-        const Rect r = screen_rect(w);
-        click(r.x + r.w / 2, r.y + r.h / 2);
-    }
-    // One pass of the main loop after the events: update, then paint.
-    void frames(int n = 1) {
-        logged([&] {
-            for (int i = 0; i < n; ++i) {
-                app_frame(*g);
-                fake.rec().calls.clear();
-                if (State* s = current_state(*g)) s->paint();
-            }
-        });
-    }
-    bool frames_until(const std::function<bool()>& done, int limit = 600) {
-        for (int i = 0; i < limit; ++i) {
-            if (done()) return true;
-            frames();
-        }
-        return done();
+        click(w);
     }
 
-    Screen& screen(int n) { return *static_cast<Screen*>(state_table[n]); }
     Edit& editor() { return *static_cast<Edit*>(state_table[STATE_EDIT]); }
     level& ed() { return g->edit_level; }
     int tile(int x, int y) { return ed().map[cell_index(x, y)]; }
@@ -242,18 +159,12 @@ struct EditorTest : ::testing::Test {
     void choose(int t) {
         Widget* cell = find(&editor().root, std::to_string(t));
         ASSERT_NE(cell, nullptr) << "tile " << t << " is not in the palette";
-        click(cell);
+        press(cell);
         ASSERT_EQ(selected_tile, t);
     }
     void undo(uint32_t mods = MOD_CTRL) { key(KEY_Z, 0, mods); }
     void redo(uint32_t mods = MOD_CTRL) { key(KEY_Z, 0, mods | MOD_SHIFT); }
 
-    std::vector<uitest::Call> texts(int font) {
-        std::vector<uitest::Call> out;
-        for (const uitest::Call& c : fake.rec().of("text"))
-            if (c.id == font) out.push_back(c);
-        return out;
-    }
     // Every cell outside the playable area still holds the frame's tile.
     bool frame_intact() {
         for (int y = 0; y < MAP_SIZE; ++y)
@@ -580,10 +491,10 @@ TEST_F(EditorTest, UndoAndRedoWalkTheRing) {
 }
 
 TEST_F(EditorTest, ArrowsArePaintedAsTheyLookInTheTurnedView) {
+    open_editor();  // builds the palette
     std::vector<int> arrows;
     for (int i = 0; i < 32; ++i)
         if (tile_kind(*g, palette_order[i]) == TILE_ARROW) arrows.push_back(palette_order[i]);
-    open_editor();
     ASSERT_EQ(arrows.size(), 8u);
     for (int heading = 0; heading < 360; heading += 45) {
         open_editor();
@@ -669,7 +580,7 @@ TEST_F(EditorTest, SpaceTestsTheMapAndTheMenuLeadsAround) {
     EXPECT_EQ(ed().unbeaten, 0) << "a clean win";
 
     // "||" and Escape open the menu; its Escape is Edit Map.
-    click(editor().root.children[1]);
+    press(editor().root.children[1]);
     EXPECT_EQ(g->state, STATE_EDIT_MENU);
     key(KEY_ESCAPE);
     EXPECT_EQ(g->state, STATE_EDIT);
@@ -680,11 +591,11 @@ TEST_F(EditorTest, SpaceTestsTheMapAndTheMenuLeadsAround) {
                                                                  "Play / Test", "Share", "Save & Quit"}));
     // Behind the menu the map shows set up, as in the editor.
     EXPECT_NE(find_actor(*g, ACTOR_PLAYER), nullptr);
-    click(button(&menu.root, "Title & Options"));
+    press(button(&menu.root, "Title & Options"));
     EXPECT_EQ(g->state, STATE_EDIT_INFO);
     key(KEY_ESCAPE);
     key(KEY_ESCAPE);
-    click(button(&screen(STATE_EDIT_MENU).root, "Share"));
+    press(button(&screen(STATE_EDIT_MENU).root, "Share"));
     EXPECT_EQ(g->state, STATE_EDIT_SHARE);
     key(KEY_ESCAPE);
     EXPECT_EQ(g->state, STATE_EDIT);
@@ -693,13 +604,13 @@ TEST_F(EditorTest, SpaceTestsTheMapAndTheMenuLeadsAround) {
     // that claims to be set up already.
     key(KEY_ESCAPE);
     ed().started = 1;
-    click(button(&screen(STATE_EDIT_MENU).root, "Play / Test"));
+    press(button(&screen(STATE_EDIT_MENU).root, "Play / Test"));
     EXPECT_EQ(g->return_state, STATE_EDIT_MENU);
     EXPECT_EQ(g->state, STATE_LEVEL_INTRO);
     key(KEY_ENTER);
     key(KEY_ESCAPE);
     ASSERT_EQ(g->state, STATE_PAUSE);
-    click(button(&screen(STATE_PAUSE).root, "Quit"));
+    press(button(&screen(STATE_PAUSE).root, "Quit"));
     EXPECT_EQ(g->state, STATE_EDIT_MENU);
 }
 
@@ -720,7 +631,7 @@ TEST_F(EditorTest, SaveAndQuitStoresTheMapAndEmptiesTheHistory) {
     // A save that cannot be written: the menu says so and stays; the map and
     // its history are kept.
     app_handles().user_db.close();
-    click(button(&screen(STATE_EDIT_MENU).root, "Save & Quit"));
+    press(button(&screen(STATE_EDIT_MENU).root, "Save & Quit"));
     EXPECT_EQ(g->state, STATE_EDIT_MENU);
     EXPECT_TRUE(has_label(&screen(STATE_EDIT_MENU).root, "The map could not be saved."));
     EXPECT_EQ(g->undo_pos, steps);
@@ -730,7 +641,7 @@ TEST_F(EditorTest, SaveAndQuitStoresTheMapAndEmptiesTheHistory) {
     set_state(*g, STATE_EDIT_MENU);
     EXPECT_FALSE(has_label(&screen(STATE_EDIT_MENU).root, "The map could not be saved."));
     for (int i = 0; i < 2; ++i) {  // twice: still one row
-        click(button(&screen(STATE_EDIT_MENU).root, "Save & Quit"));
+        press(button(&screen(STATE_EDIT_MENU).root, "Save & Quit"));
         ASSERT_EQ(g->state, STATE_MENU_EDIT);
         if (i == 0) set_state(*g, STATE_EDIT_MENU);
     }
@@ -773,7 +684,7 @@ TEST_F(EditorTest, InfoPagesStoreTheirFieldsCutToSize) {
     open_editor();
     ed().unbeaten = 0;
     key(KEY_ESCAPE);
-    click(button(&screen(STATE_EDIT_MENU).root, "Title & Options"));
+    press(button(&screen(STATE_EDIT_MENU).root, "Title & Options"));
     ASSERT_EQ(g->state, STATE_EDIT_INFO);
     Screen& info = screen(STATE_EDIT_INFO);
     EXPECT_EQ(button(&info.root, "Previous"), nullptr);
@@ -813,8 +724,8 @@ TEST_F(EditorTest, InfoPagesStoreTheirFieldsCutToSize) {
     };
     for (const auto& round : rounds) {
         key(KEY_ESCAPE);
-        click(button(&screen(STATE_EDIT_MENU).root, "Title & Options"));
-        click(button(&screen(STATE_EDIT_INFO).root, "Next"));
+        press(button(&screen(STATE_EDIT_MENU).root, "Title & Options"));
+        press(button(&screen(STATE_EDIT_INFO).root, "Next"));
         ASSERT_EQ(info_page, 1);
         EXPECT_NE(button(&info.root, "Previous"), nullptr);
         EXPECT_NE(button(&info.root, "Done"), nullptr);
@@ -822,7 +733,7 @@ TEST_F(EditorTest, InfoPagesStoreTheirFieldsCutToSize) {
             type(c.first);
             key(KEY_TAB);
         }
-        click(button(&info.root, "Done"));
+        press(button(&info.root, "Done"));
         EXPECT_EQ(g->state, STATE_EDIT);
         EXPECT_EQ(info_page, 0);
         for (int k = 0; k < 4; ++k)
@@ -833,8 +744,8 @@ TEST_F(EditorTest, InfoPagesStoreTheirFieldsCutToSize) {
     // F1 goes to page 2 (storing the page shown); a paste of any bytes is cut
     // to the 31 characters of the field.
     key(KEY_ESCAPE);
-    click(button(&screen(STATE_EDIT_MENU).root, "Title & Options"));
-    click(button(&info.root, "Next"));
+    press(button(&screen(STATE_EDIT_MENU).root, "Title & Options"));
+    press(button(&info.root, "Next"));
     type("5");
     key(KEY_F1);
     EXPECT_EQ(info_page, 2);
@@ -848,7 +759,7 @@ TEST_F(EditorTest, InfoPagesStoreTheirFieldsCutToSize) {
     type("night");
     key(KEY_TAB);
     EXPECT_TRUE(find(&info.root, "name")->focused) << "Tab goes round";
-    click(button(&info.root, "Previous"));
+    press(button(&info.root, "Previous"));
     EXPECT_EQ(info_page, 1);
     EXPECT_EQ(field_text(ed().name), "map??" + std::string(26, 'x'));
     EXPECT_EQ(ed().name[31], '\0');
@@ -859,7 +770,7 @@ TEST_F(EditorTest, InfoPagesStoreTheirFieldsCutToSize) {
     key(KEY_ESCAPE);
     ed().unbeaten = 0;
     key(KEY_ESCAPE);
-    click(button(&screen(STATE_EDIT_MENU).root, "Title & Options"));
+    press(button(&screen(STATE_EDIT_MENU).root, "Title & Options"));
     key(KEY_ESCAPE);
     EXPECT_EQ(ed().unbeaten, 1);
 }
@@ -886,7 +797,7 @@ TEST_F(EditorTest, ShareWaitsForACleanWin) {
         EXPECT_TRUE(has_label(&share.root, "- You must collect all items"));
         EXPECT_EQ(button(&share.root, "To Everyone"), nullptr);
         ASSERT_NE(button(&share.root, "Cancel"), nullptr);
-        click(button(&share.root, "Play"));
+        press(button(&share.root, "Play"));
         EXPECT_EQ(g->return_state, STATE_EDIT_SHARE);
         key(KEY_ENTER);
         ASSERT_EQ(g->state, STATE_LEVEL) << c.why;
@@ -902,7 +813,7 @@ TEST_F(EditorTest, ShareWaitsForACleanWin) {
     }
 
     // To Everyone sends the map and goes back to painting at once.
-    click(button(&screen(STATE_EDIT_SHARE).root, "To Everyone"));
+    press(button(&screen(STATE_EDIT_SHARE).root, "To Everyone"));
     EXPECT_EQ(g->state, STATE_EDIT);
     const WebRequest& r = web_slots().share;
     EXPECT_NE(r.path.find("&_action=share"), std::string::npos) << r.path;
@@ -911,7 +822,7 @@ TEST_F(EditorTest, ShareWaitsForACleanWin) {
     // Cancel and Escape leave without sending.
     web_slots().share = WebRequest();
     set_state(*g, STATE_EDIT_SHARE);
-    click(button(&screen(STATE_EDIT_SHARE).root, "Cancel"));
+    press(button(&screen(STATE_EDIT_SHARE).root, "Cancel"));
     EXPECT_EQ(g->state, STATE_EDIT);
     set_state(*g, STATE_EDIT_SHARE);
     key(KEY_ESCAPE);
