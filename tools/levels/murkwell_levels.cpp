@@ -64,7 +64,8 @@ const char* const USAGE =
     "      check level sources (--first: the level may have no targets)\n"
     "  replay [--data DIR] [--trace N] [--path] LEVEL REPLAY\n"
     "      play a replay headless and tell the outcome; --trace N draws the map\n"
-    "      every N ticks, --path prints the player's place and mode every tick.\n"
+    "      every N ticks, --path prints the player's place and mode and the\n"
+    "      number of guards every tick.\n"
     "      LEVEL: a source, a record, compressed data or DB[:ID]\n"
     "  show [--data DIR] LEVEL [REPLAY TICK]\n"
     "      draw the level as set up for play (or at TICK of a replay), with its\n"
@@ -407,10 +408,13 @@ int cmd_replay(Tool& t, const std::string& level_spec, const std::string& replay
     ReplayResult result;
     const auto start = std::chrono::steady_clock::now();
     const bool ok = replay_run(*t.g, r, result, why, [&](const game& g, int tick) {
-        if (path)
+        if (path) {
+            int guards = 0;
+            for (const actor& a : g.level.actors) guards += a.active && a.kind == ACTOR_GUARD;
             for (const actor& a : g.level.actors)
                 if (a.active && a.kind == ACTOR_PLAYER)
-                    printf("at %d %.3f %.3f %d\n", tick, a.x, a.y, a.mode);
+                    printf("at %d %.3f %.3f %d %d\n", tick, a.x, a.y, a.mode, guards);
+        }
         if (trace > 0 && tick % trace == 0) {
             printf("tick %d (emp %d, targets %d, cartridges %d/%d)\n", tick, g.level.emp_time,
                    g.level.targets_left, g.level.cartridges, g.level.cartridges_total);
