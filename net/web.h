@@ -15,14 +15,15 @@ extern const char* const API_PROTOCOL;  // "2"
 extern const char* const API_SCRIPT;    // "/murkwell/api.php?"
 
 // Starts the socket layer (there is nothing to start for POSIX sockets), reads
-// the service address from "service.txt" of the data folder and sets the
+// the service address from "service.txt" (web_load_service) and sets the
 // started flag. Returns 0.
 int web_startup();
 // Frees the connections of all request slots and clears the started flag.
 void web_shutdown();
 bool web_started();
 
-// The service address: "service.txt" in the data folder, a JSON object
+// The service address: "service.txt" in the per-user folder when it is there
+// (and not empty), else the one in the data folder; a JSON object
 // {"host": "...", "port": n}; port 80 when missing. An unusable file leaves the
 // host empty, so every request fails quietly. Read by web_startup.
 struct WebService {
@@ -84,10 +85,12 @@ void save_download(game& g);
 
 // Stores a download reply body: writes it to "tmp.db" in the per-user folder and
 // replaces the query's rows of the network database with tmp.db's levels, in
-// one transaction, ids prefixed by the query and "|". A body that is not a level
-// database keeps the query's old rows. When the download list (state 14) is
-// shown, it is entered again. reply_len (the whole reply) is only reported.
-// Returns true when the rows were replaced.
+// one transaction, ids prefixed by the query and "|" (an id listed twice is
+// stored once, from its first row). A body that is not a level database, a row
+// that cannot be read or one the network database refuses keeps the query's old
+// rows exactly as they were. When the download list (state 14) is shown, it is
+// entered again. reply_len (the whole reply) is only reported. Returns true
+// when the rows were replaced.
 bool store_download(game& g, const char* body, size_t body_len, size_t reply_len);
 
 // Set by the menus: puts the download list's page back to its first entry

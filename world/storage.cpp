@@ -83,8 +83,9 @@ void sanitize_stored_level(level& lv) {
     lv.zoom_target = clamp_float(lv.zoom_target, -25.0f, 50.0f);
 }
 
-void open_level_db(MyDB& db, const std::string& path) {
+void open_level_db(MyDB& db, const std::string& path, bool untrusted) {
     db.db_open(path);
+    if (untrusted) db.lock_down();
     const char* p = path.c_str();
 
     const int n = int(table_info(db, "levels").size());
