@@ -86,6 +86,7 @@ bool read_level_from_db(const std::string& path, const std::string& key, level& 
     }
     MyDB db;
     db.db_open(path);
+    db.lock_down();  // a file from anywhere: its schema is not trusted
     std::vector<Row> rows;
     if (key.empty()) {
         rows = db.query("select * from levels limit 2");
