@@ -39,6 +39,7 @@ struct Active {
     size_t next = 0;
     int last_tick = -1;
     int intro_frames = 0;
+    bool told = false;  // the outcome has been reported
 };
 std::unique_ptr<Active> g_active;
 
@@ -171,6 +172,20 @@ void launch_frame(game& g) {
         return;
     }
     a->intro_frames = 0;
+    if (!a->told && a->last_tick >= 0 && g.state != STATE_LEVEL) {
+        // The rules ended the attempt, or the player paused it.
+        const actor* p = nullptr;
+        for (const actor& b : g.level.actors)
+            if (b.active && b.kind == ACTOR_PLAYER) p = &b;
+        if (g.state == STATE_LEVEL_WIN) {
+            printf("replay: the level is won after %d ticks\n", a->last_tick + 1);
+            a->told = true;
+        } else if (p && p->mode == MODE_DYING) {
+            printf("replay: the agent died after %d ticks\n", a->last_tick + 1);
+            a->told = true;
+        }
+        fflush(stdout);
+    }
     if (g.state != STATE_LEVEL || !g.level.started) return;
     // Play ticks since set-up, which takes two; a rewind or a restart takes the
     // count back, and the replay goes back with it.
