@@ -169,7 +169,8 @@ void launch_frame(game& g) {
             e.kind = EV_KEYUP;
             app_event(g, e);
         }
-        return;
+        if (g.state == STATE_LEVEL_INTRO) return;
+        // Play starts with this very frame: its commands go in first.
     }
     a->intro_frames = 0;
     if (!a->told && a->last_tick >= 0 && g.state != STATE_LEVEL) {
