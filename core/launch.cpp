@@ -67,17 +67,17 @@ void quietly(F&& f) {
 
 // The level named on the command line: a file in any stored form, or failing
 // that the name (or identifier) of a shipped level.
-bool find_level(const std::string& spec, level& out, std::string& why) {
-    const size_t colon = spec.rfind(':');
-    const bool names_file = is_file(spec) || spec.find('/') != std::string::npos ||
-                            (colon != std::string::npos && is_file(spec.substr(0, colon)));
-    if (names_file) return read_level_file(spec, out, why);
+bool find_level(const std::string& arg, level& out, std::string& why) {
+    const size_t colon = arg.rfind(':');
+    const bool names_file = is_file(arg) || arg.find('/') != std::string::npos ||
+                            (colon != std::string::npos && is_file(arg.substr(0, colon)));
+    if (names_file) return read_level_file(arg, out, why);
     for (const char* db : {"game.db", "featured.db"}) {
         const std::string path = path_join(data_dir(), db);
         std::string ignored;
-        if (is_file(path) && read_level_from_db(path, spec, out, ignored)) return true;
+        if (is_file(path) && read_level_from_db(path, arg, out, ignored)) return true;
     }
-    why = spec + ": no such file, and no shipped level of that name";
+    why = arg + ": no such file, and no shipped level of that name";
     return false;
 }
 

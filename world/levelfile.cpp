@@ -121,13 +121,13 @@ bool read_level_from_db(const std::string& path, const std::string& key, level& 
     return true;
 }
 
-bool read_level_file(const std::string& spec, level& out, std::string& why) {
-    std::string path = spec, key;
-    if (!is_regular_file(spec)) {
-        const size_t colon = spec.rfind(':');
-        if (colon != std::string::npos && colon > 0 && is_regular_file(spec.substr(0, colon))) {
-            path = spec.substr(0, colon);
-            key = spec.substr(colon + 1);
+bool read_level_file(const std::string& where, level& out, std::string& why) {
+    std::string path = where, key;
+    if (!is_regular_file(where)) {
+        const size_t colon = where.rfind(':');
+        if (colon != std::string::npos && colon > 0 && is_regular_file(where.substr(0, colon))) {
+            path = where.substr(0, colon);
+            key = where.substr(colon + 1);
         }
     }
     struct stat st;

@@ -5,7 +5,7 @@
 
 #include "world/level.h"
 
-// Reads one stored level (not set up) from `spec`, which is one of:
+// Reads one stored level (not set up) from `where`, which is one of:
 //   - a level source (text, see levelsource.h);
 //   - a level record, exactly 46576 bytes;
 //   - the compressed `data` encoding of a record (one zlib stream);
@@ -14,7 +14,7 @@
 // The record is sanitised like a stored level and its play counters cleared,
 // so play starts it fresh. On failure returns false and sets why to a one-line
 // reason that names the file.
-bool read_level_file(const std::string& spec, level& out, std::string& why);
+bool read_level_file(const std::string& where, level& out, std::string& why);
 
 // The level of identifier or name `key` in the level database at `path`.
 // False, with why, when the file is no level database or holds no such level.

@@ -389,11 +389,11 @@ void draw(game& g, int x0, int y0, int x1, int y1, bool seen = false) {
     }
 }
 
-int cmd_replay(Tool& t, const std::string& level_spec, const std::string& replay_path, int trace,
+int cmd_replay(Tool& t, const std::string& level_arg, const std::string& replay_path, int trace,
                bool path) {
     if (!t.load_tiles()) return 1;
     std::string why;
-    if (!read_level_file(level_spec, t.g->edit_level, why)) {
+    if (!read_level_file(level_arg, t.g->edit_level, why)) {
         fprintf(stderr, "%s\n", why.c_str());
         return 1;
     }
@@ -437,10 +437,10 @@ int cmd_replay(Tool& t, const std::string& level_spec, const std::string& replay
     return result.won ? 0 : 3;
 }
 
-int cmd_show(Tool& t, const std::string& level_spec, const std::string& replay_path, int until) {
+int cmd_show(Tool& t, const std::string& level_arg, const std::string& replay_path, int until) {
     if (!t.load_tiles()) return 1;
     std::string why;
-    if (!read_level_file(level_spec, t.g->edit_level, why)) {
+    if (!read_level_file(level_arg, t.g->edit_level, why)) {
         fprintf(stderr, "%s\n", why.c_str());
         return 1;
     }
