@@ -617,6 +617,7 @@ TEST_F(EditorTest, SpaceTestsTheMapAndTheMenuLeadsAround) {
 TEST_F(EditorTest, SaveAndQuitStoresTheMapAndEmptiesTheHistory) {
     open_editor();
     look_at(64, 64, 10);
+    set_field(ed().id, "");  // a map without an identifier gets one when saved
     set_field(ed().title, "Cellar");
     set_field(ed().name, "cellar");
     set_field(ed().intro, "Down the stairs.");
@@ -652,6 +653,7 @@ TEST_F(EditorTest, SaveAndQuitStoresTheMapAndEmptiesTheHistory) {
     const std::string db = home.file("user.db");
     const std::string id = field_text(ed().id);
     ASSERT_FALSE(id.empty());
+    EXPECT_GT(std::stoll(id), 1600000000LL) << "the Unix time of the save";
     EXPECT_EQ(test::sqlite(db, "select id, name, title, intro, q is null from levels"),
               id + "|cellar|Cellar|Down the stairs.|1\n");
     // The data column inflates, with Python's zlib, to exactly the map painted.
