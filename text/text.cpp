@@ -99,3 +99,16 @@ std::string base64_encode(const void* bytes, size_t count) {
     }
     return out;
 }
+
+bool field_name(const char* field, size_t size, std::string* name) {
+    name->clear();
+    for (size_t i = 0; i < size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(field[i]);
+        if (c == 0) {
+            name->assign(field, i);
+            return true;
+        }
+        if (c < 0x20 || c > 0x7e) return false;
+    }
+    return false;
+}

@@ -38,3 +38,9 @@ void md5_hex(size_t n, const void* bytes, char out[33]);
 // The base64 form (RFC 4648, "+/" alphabet, "=" padding, no line breaks) of
 // count bytes.
 std::string base64_encode(const void* bytes, size_t count);
+
+// The name held in a fixed-size text field of a level (its music or theme):
+// true, with the bytes before the first NUL in *name, when they are all
+// printable ASCII (0x20..0x7e); false, with *name empty, when a byte is not or
+// the field holds no NUL at all.
+bool field_name(const char* field, size_t size, std::string* name);
