@@ -26,6 +26,13 @@ void MyDB::db_open(const std::string& path) {
     }
 }
 
+void MyDB::lock_down() {
+    if (!handle) return;
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    query("pragma cell_size_check = on");
+}
+
 std::vector<Row> MyDB::query(const std::string& sql, const std::vector<std::string>& params) {
     std::vector<Row> rows;
     error = 1;

@@ -23,6 +23,12 @@ public:
     // handle stays null and every later query returns nothing.
     void db_open(const std::string& path);
 
+    // For a file from outside: page cells are checked as they are read, the
+    // schema cannot be changed in ways that corrupt the file, and no function
+    // or view named in the file's schema is trusted. Call right after db_open,
+    // before anything reads or writes the file's tables.
+    void lock_down();
+
     // Runs one statement; params bind to "?" 1, 2, ... as text of exact length.
     // Returns the rows read; on an error the rows before it, with error == 1.
     std::vector<Row> query(const std::string& sql, const std::vector<std::string>& params = {});

@@ -71,8 +71,9 @@ void glyphs_draw_bytes(const Font& f, const char* bytes, size_t n, float x, floa
     for (size_t i = 0; i < n; ++i) {
         const Rect& g = f.glyphs[static_cast<unsigned char>(bytes[i])];
         Rect q{x, y, g.w, f.height};
-        Rect t{ratio(g.x, tex.size.w), ratio(g.y, tex.size.h), ratio(g.w, tex.size.w),
-               ratio(f.height, tex.size.h)};
+        // Glyph positions are in the font's own "rect" space, not the texture's.
+        Rect t{ratio(g.x, f.size.w), ratio(g.y, f.size.h), ratio(g.w, f.size.w),
+               ratio(f.height, f.size.h)};
         if (clip_test(q, &t)) g_glyphs.add(q, t);
         x += g.w;
     }

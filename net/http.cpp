@@ -146,16 +146,17 @@ void connect_failed(int code) {
     perror("connect");
 }
 
+void reply_too_large(WebConn* c) {
+    fprintf(stderr, "reply too large: more than %zu bytes\n", g_reply_limit);
+    fail(c);
+}
+
 // Grows the reply so n more bytes and a NUL fit: capacity doubles from its
 // current value (1 when none) until it holds length + CONN_RECV_CHUNK, and
-// always keeps one byte more than the data. New bytes are zero.
+// always keeps one byte more than the data. New bytes are zero. The caller
+// keeps the reply within the limit.
 bool reply_room(WebConn* c, size_t n) {
     const size_t length = size_t(c->reply.length);
-    if (length + n > g_reply_limit) {
-        fprintf(stderr, "reply too large: more than %zu bytes\n", g_reply_limit);
-        fail(c);
-        return false;
-    }
     const size_t want = length + std::max(n, size_t(CONN_RECV_CHUNK)) + 1;
     size_t cap = c->reply.capacity > 0 ? size_t(c->reply.capacity) : 1;
     while (cap < want) cap *= 2;
@@ -407,8 +408,13 @@ int conn_poll(WebConn* c) {
 
     // CONN_RECEIVING
     if (!(ev & (POLLIN | POLLHUP | POLLERR))) return 0;
-    if (!reply_room(c, CONN_RECV_CHUNK)) return 1;
-    const ssize_t n = recv(c->sock, c->reply.data + c->reply.length, CONN_RECV_CHUNK, 0);
+    // One byte past the limit is room enough to tell a reply that ends at the
+    // limit (the next receive brings nothing) from one that goes on.
+    const size_t length = size_t(c->reply.length);
+    const size_t left = g_reply_limit > length ? g_reply_limit - length : 0;
+    const size_t want = std::min(size_t(CONN_RECV_CHUNK), left + 1);
+    if (!reply_room(c, want)) return 1;
+    const ssize_t n = recv(c->sock, c->reply.data + c->reply.length, want, 0);
     if (n < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
         perror("recv");
@@ -419,6 +425,12 @@ int conn_poll(WebConn* c) {
         c->state = CONN_COMPLETE;
         return 1;
     }
+    if (size_t(n) > left) {
+        // Not counted, and zeroed so the data still ends in NUL.
+        memset(c->reply.data + length, 0, size_t(n));
+        reply_too_large(c);
+        return 1;
+    }
     reply_added(c, int32_t(n));
     return 0;
 }
@@ -427,6 +439,10 @@ bool conn_take_reply(WebConn* c, const void* bytes, size_t n) {
     const char* in = static_cast<const char*>(bytes);
     while (n > 0) {
         const size_t piece = std::min(n, size_t(CONN_RECV_CHUNK));
+        if (size_t(c->reply.length) + piece > g_reply_limit) {
+            reply_too_large(c);
+            return false;
+        }
         if (!reply_room(c, piece)) return false;
         memcpy(c->reply.data + c->reply.length, in, piece);
         reply_added(c, int32_t(piece));

@@ -85,12 +85,13 @@ void conn_free(WebConn* c);
 
 // Adds n bytes to the reply exactly as receives would, CONN_RECV_CHUNK bytes at
 // a time (growth, header scan, body). False, with `failed` set, when the reply
-// would outgrow conn_reply_limit. conn_poll receives through this; parsers and
-// fuzzers feed it directly.
+// would outgrow conn_reply_limit. conn_poll's receives take the same steps;
+// parsers and fuzzers feed replies through this directly.
 bool conn_take_reply(WebConn* c, const void* bytes, size_t n);
 
 // Replies beyond this many bytes fail the request, so a server cannot make the
-// reply buffer grow without end. Default 64 MiB; tests lower it.
+// reply buffer grow without end; a reply of exactly this many completes.
+// Default 64 MiB; tests lower it.
 size_t conn_reply_limit();
 void set_conn_reply_limit(size_t bytes);
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -266,15 +267,12 @@ bool store_download(game& g, const char* body, size_t body_len, size_t reply_len
     if (!write_user_file("tmp.db", body, body_len)) return false;
 
     MyDB tmp;
-    open_level_db(tmp, tmp_path);
+    // The file came from the network: locked down before it is upgraded, and
+    // `levels` is taken only as a plain table (a view could run anything).
+    open_level_db(tmp, tmp_path, true);
     std::vector<Row> ids;
     bool usable = false;
     if (tmp.is_open()) {
-        // The file came from the network: check page cells as they are read,
-        // and take `levels` only as a plain table (a view could run anything).
-        sqlite3_db_config(tmp.handle, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-        tmp.query("pragma cell_size_check = on");
-        tmp.query("pragma trusted_schema = off");
         const std::vector<Row> kind =
             tmp.query("select type from sqlite_master where name = 'levels'");
         if (!tmp.error && kind.size() == 1 && column(kind[0], "type") == "table") {
@@ -288,17 +286,26 @@ bool store_download(game& g, const char* body, size_t body_len, size_t reply_len
     }
 
     // The query's rows are replaced as a whole: nothing of them changes unless
-    // the new ones are all written.
+    // every new one is read and written. Without a transaction of its own the
+    // import could not be undone, so it does not start.
     const std::string q = field_text(g.download_query);
     MyDB& net = app_handles().net_db;
     net.query("begin");
-    const bool in_transaction = net.error == 0;
-    net.query("delete from levels where q = ?", {q});
-    bool ok = net.error == 0;
+    const bool began = net.error == 0;
+    bool ok = began;
+    if (ok) {
+        net.query("delete from levels where q = ?", {q});
+        ok = net.error == 0;
+    }
+    std::set<std::string> stored;
     for (size_t i = 0; ok && i < ids.size(); ++i) {
         const std::string id = column(ids[i], "id");
+        // A table without a key may list an id twice; its first row stands for it.
+        if (!stored.insert(id).second) continue;
         const std::vector<Row> rows = tmp.query("select * from levels where id = ?", {id});
-        if (rows.empty()) continue;
+        ok = tmp.error == 0;
+        // An id that is not text (NULL, a number in an untyped column) finds no row.
+        if (!ok || rows.empty()) continue;
         const Row& row = rows.front();
         net.query("insert into levels (id,name,author,data,title,ts,q,uid,stars,skulls,intro,value) "
                   "values (?,?,?,?,?,?,?,?,?,?,?,?)",
@@ -306,14 +313,17 @@ bool store_download(game& g, const char* body, size_t body_len, size_t reply_len
                    column(row, "title"), column(row, "ts"), q, column(row, "uid"),
                    column(row, "stars"), column(row, "skulls"), column(row, "intro"),
                    column(row, "value")});
-        // A row the database refuses (a repeated id) is passed over.
+        ok = net.error == 0;
     }
-    if (in_transaction) {
-        if (ok) {
-            net.query("commit");
-            ok = net.error == 0;
-        }
-        if (!ok) net.query("rollback");
+    if (ok) {
+        net.query("commit");
+        ok = net.error == 0;
+    }
+    if (!ok) {
+        // Some failures (a full disk) have rolled back already; a transaction
+        // that was not this import's own is never touched.
+        if (began && net.handle && sqlite3_get_autocommit(net.handle) == 0) net.query("rollback");
+        fprintf(stderr, "download not stored: the old levels are kept\n");
     }
     tmp.close();
 

@@ -84,10 +84,12 @@ void save_download(game& g);
 
 // Stores a download reply body: writes it to "tmp.db" in the per-user folder and
 // replaces the query's rows of the network database with tmp.db's levels, in
-// one transaction, ids prefixed by the query and "|". A body that is not a level
-// database keeps the query's old rows. When the download list (state 14) is
-// shown, it is entered again. reply_len (the whole reply) is only reported.
-// Returns true when the rows were replaced.
+// one transaction, ids prefixed by the query and "|" (an id listed twice is
+// stored once, from its first row). A body that is not a level database, a row
+// that cannot be read or one the network database refuses keeps the query's old
+// rows exactly as they were. When the download list (state 14) is shown, it is
+// entered again. reply_len (the whole reply) is only reported. Returns true
+// when the rows were replaced.
 bool store_download(game& g, const char* body, size_t body_len, size_t reply_len);
 
 // Set by the menus: puts the download list's page back to its first entry

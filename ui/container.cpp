@@ -1,5 +1,7 @@
 // Containers: event routing, tree building, Box, VBox, Label and the button.
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <unordered_set>
 
 #include "ui/widget.h"
@@ -177,14 +179,11 @@ void forget_focus_targets(Widget* w, const std::unordered_set<const Widget*>& go
         for (Widget* k : c->children) forget_focus_targets(k, gone);
 }
 
-}  // namespace
-
-void remove(Container* c, Widget* child) {
-    if (!c || !child) return;
+// Takes `child` out of c and deletes it. False when it is not a child or c
+// keeps it.
+bool take_out(Container* c, Widget* child, Widget* successor) {
     auto it = std::find(c->children.begin(), c->children.end(), child);
-    if (it == c->children.end()) return;
-    if (c->hover_child == child) c->hover_child = nullptr;
-    if (c->focus_child == child) c->focus_child = nullptr;
+    if (it == c->children.end() || !c->release_child(child, successor)) return false;
     c->children.erase(it);
     // Tab must never lead into a deleted widget.
     std::unordered_set<const Widget*> gone;
@@ -193,21 +192,49 @@ void remove(Container* c, Widget* child) {
     while (root->parent) root = root->parent;
     forget_focus_targets(root, gone);
     delete child;
+    return true;
+}
+
+}  // namespace
+
+bool Container::release_child(Widget* child, Widget*) {
+    if (hover_child == child) hover_child = nullptr;
+    if (focus_child == child) focus_child = nullptr;
+    return true;
+}
+
+void remove(Container* c, Widget* child) {
+    if (!c || !child) return;
+    take_out(c, child, nullptr);
 }
 
 void replace(Widget* old, Widget* fresh) {
     if (!old || !fresh || old == fresh) return;
     Container* parent = dynamic_cast<Container*>(old->parent);
     if (!parent) return;
-    fresh->col = old->col;
-    fresh->row = old->row;
-    fresh->colspan = old->colspan;
-    fresh->rowspan = old->rowspan;
+    // Deleting `old` would delete a newcomer inside it, and one owned elsewhere
+    // would have two owners.
+    if (fresh->parent) {
+        fprintf(stderr, "replace(): the new widget already has a parent\n");
+        return;
+    }
+    for (const Widget* w = old; w; w = w->parent) {
+        if (w == fresh) {
+            fprintf(stderr, "replace(): the new widget holds the old one\n");
+            return;
+        }
+    }
     // Boxes and tables place their children at the next layout; a plain container
     // does not, so the newcomer takes the old one's place.
-    fresh->x = old->x;
-    fresh->y = old->y;
-    remove(parent, old);
+    const int col = old->col, row = old->row, colspan = old->colspan, rowspan = old->rowspan;
+    const int x = old->x, y = old->y;
+    if (!take_out(parent, old, fresh)) return;
+    fresh->col = col;
+    fresh->row = row;
+    fresh->colspan = colspan;
+    fresh->rowspan = rowspan;
+    fresh->x = x;
+    fresh->y = y;
     add(parent, fresh);
 }
 
@@ -225,13 +252,7 @@ void clear(Container* c) {
     Widget* parent = c->parent;
     static_cast<WidgetFields&>(*c) = WidgetFields();
     c->parent = parent;
-    if (Table* t = dynamic_cast<Table*>(c)) {
-        t->cur_row = -1;
-        t->cur_col = 0;
-        t->filler = new Widget;
-        t->filler->disabled = 1;
-        add(t, t->filler);
-    }
+    c->reset_as_new();
 }
 
 // ---------------------------------------------------------------------------
@@ -299,7 +320,10 @@ Label::Label(int f, const char* t) : font(f), text(t ? t : ""), has_text(t != nu
 void Label::measure_content() {
     WidgetGfx& gfx = widget_gfx();
     const Style& s = styles[STYLE_CURRENT];
-    content_w = s.width != STYLE_UNSET ? s.width : int(gfx.text_width(font, text.c_str()));
+    // Rounded up: a width cut below the text's own would wrap its last glyph.
+    content_w = s.width != STYLE_UNSET
+                    ? s.width
+                    : event_int(std::ceil(double(gfx.text_width(font, text.c_str()))));
     content_h = has_text ? int(gfx.text_height(font, text.c_str(), float(content_w)))
                          : int(gfx.line_height(font));
 }

@@ -4,6 +4,14 @@
 
 GridPicker::GridPicker() { set_margins(styles[STYLE_BASE], 10); }
 
+void GridPicker::reset_as_new() {
+    Table::reset_as_new();
+    value = 0;
+    columns = 5;
+    count = 0;
+    set_margins(styles[STYLE_BASE], 10);
+}
+
 void GridPicker::set_value_i(int v) {
     value = v;
     refresh_selection();

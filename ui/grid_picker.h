@@ -23,4 +23,5 @@ public:
     virtual void refresh_selection();
     // A "font3" entry; `width` 0 keeps the text's own width.
     virtual void add_entry(const char* text, int value, int width);
+    void reset_as_new() override;
 };

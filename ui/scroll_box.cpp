@@ -92,10 +92,17 @@ void ScrollBox::tick() {
         fling = 0;
 }
 
+void ScrollBox::reset_as_new() {
+    dragging = 0;
+    fling = 0;
+}
+
 // ---------------------------------------------------------------------------
 // ScrollBox2
 
-ScrollBox2::ScrollBox2(ScrollBox* scroll_box) : box(scroll_box) {
+ScrollBox2::ScrollBox2(ScrollBox* scroll_box) : box(scroll_box) { build(); }
+
+void ScrollBox2::build() {
     bar = new VSlider;
     bar->min = 0;
     bar->max = 1;
@@ -111,6 +118,19 @@ ScrollBox2::ScrollBox2(ScrollBox* scroll_box) : box(scroll_box) {
     tr(this);
     if (box) td(this, box);
     td(this, bar);
+}
+
+bool ScrollBox2::release_child(Widget* child, Widget* successor) {
+    if (!Table::release_child(child, successor)) return false;
+    if (child == box) box = dynamic_cast<ScrollBox*>(successor);
+    if (child == bar) bar = dynamic_cast<VSlider*>(successor);
+    return true;
+}
+
+void ScrollBox2::reset_as_new() {
+    Table::reset_as_new();
+    box = nullptr;
+    build();
 }
 
 void ScrollBox2::measure_content() {

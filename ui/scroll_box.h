@@ -23,9 +23,13 @@ public:
 
     // Holds the offsets within 0..(content size - viewport).
     void clamp_scroll();
+    void reset_as_new() override;
 };
 
-// A one-row table: a scroll box and a vertical bar kept in step with it.
+// A one-row table: a scroll box and a vertical bar kept in step with it. `box`
+// and `bar` follow their children: null once removed, the newcomer when
+// replaced by a widget of the same kind. Cleared, the pair has a new bar and
+// no box.
 class ScrollBox2 : public Table {
 public:
     explicit ScrollBox2(ScrollBox* scroll_box);
@@ -35,4 +39,9 @@ public:
 
     int event(const Event& ev) override;
     void measure_content() override;
+    bool release_child(Widget* child, Widget* successor) override;
+    void reset_as_new() override;
+
+private:
+    void build();
 };

@@ -1,5 +1,6 @@
 // The grid table and its span-distribution layout.
 #include <algorithm>
+#include <cstdio>
 
 #include "ui/widget.h"
 
@@ -31,10 +32,26 @@ void spread(const std::vector<Widget*>& order, std::vector<int>& tracks, First f
 
 }  // namespace
 
-Table::Table() {
+Table::Table() { add_filler(); }
+
+void Table::add_filler() {
     filler = new Widget;
     filler->disabled = 1;
     add(this, filler);
+}
+
+bool Table::release_child(Widget* child, Widget* successor) {
+    if (child == filler) {
+        fprintf(stderr, "a table keeps its filler\n");
+        return false;
+    }
+    return Container::release_child(child, successor);
+}
+
+void Table::reset_as_new() {
+    cur_row = -1;
+    cur_col = 0;
+    add_filler();
 }
 
 void Table::measure_content() {
@@ -42,8 +59,10 @@ void Table::measure_content() {
     LayoutPass pass;
     Container::measure_content();
 
-    // The filler's own cell is set from the grid below, so it does not count here.
-    int ncols = 0, nrows = 0;
+    // The filler counts as one cell at (0, 0), so even an empty table has a
+    // column and a row to take its width and height; its span is set from the
+    // other cells below (counting the old span would keep a grid from shrinking).
+    int ncols = filler ? 1 : 0, nrows = filler ? 1 : 0;
     for (const Widget* c : children) {
         if (c == filler) continue;
         ncols = std::max(ncols, grid_index(c->col) + grid_span(c->colspan));
@@ -64,7 +83,7 @@ void Table::measure_content() {
         filler->h = style_or(s.height, 0);
     }
 
-    // Cells that reach past the grid (the filler of an empty grid) are left out.
+    // Cells that reach past the grid (beyond GRID_LIMIT) are left out.
     auto fits = [&](const Widget* c) {
         return grid_index(c->col) + grid_span(c->colspan) <= ncols &&
                grid_index(c->row) + grid_span(c->rowspan) <= nrows;

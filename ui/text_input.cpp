@@ -40,10 +40,11 @@ TextInput::~TextInput() {
 }
 
 void TextInput::update_shown() {
+    shown = value;
+    // Line breaks stay, so a multi-line password keeps its lines.
     if (password)
-        shown.assign(value.size(), '*');
-    else
-        shown = value;
+        for (char& c : shown)
+            if (c != '\n') c = '*';
 }
 
 int TextInput::clamp_index(int i) const { return std::clamp(i, 0, length()); }

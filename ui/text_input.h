@@ -24,7 +24,7 @@ public:
 
     int font = 0;
     std::string value;
-    std::string shown;            // value, or one '*' per character for a password
+    std::string shown;            // value, or for a password one '*' per character but '\n'
     std::vector<TextEdit> history;
     int history_pos = 0;          // entries currently applied
     int anchor = 0;               // the selection runs from anchor to caret

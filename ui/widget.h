@@ -191,6 +191,15 @@ public:
 
     // The last child that is not disabled and contains the point, or null.
     Widget* hit_test(float px, float py) const;
+
+    // Called by remove and replace before `child` leaves this container to be
+    // deleted: forgets every pointer kept to it, handing its role to
+    // `successor` (null on remove) when the successor can take it. Answers
+    // false, with a diagnostic, to keep the child where it is.
+    virtual bool release_child(Widget* child, Widget* successor);
+    // Called by clear once the children are deleted and the common fields
+    // reset: puts back what the constructor of this kind adds to them.
+    virtual void reset_as_new() {}
 };
 
 // A container with exactly one child, which it aligns inside its content (and
@@ -213,9 +222,11 @@ public:
     int value = 0;
     int get_value_i() override { return value; }
     void set_value_i(int v) override { value = v; }
+    void reset_as_new() override { value = 0; }
 };
 
-// Text in one font, wrapped at the `width` style when it is set.
+// Text in one font, wrapped at the `width` style when it is set; without it as
+// wide as the text, rounded up to a whole unit.
 class Label : public Widget {
 public:
     Label(int font, const char* text);   // copies the text; null = no text
@@ -236,23 +247,31 @@ public:
     Table();
     int cur_row = -1;
     int cur_col = 0;
-    Widget* filler = nullptr;
+    Widget* filler = nullptr;   // never removed or replaced: it is the table's own
 
     void measure_content() override;
+    bool release_child(Widget* child, Widget* successor) override;
+    void reset_as_new() override;
+
+private:
+    void add_filler();
 };
 
 // Tree building. A container owns what is added to it.
 // Appends `child`, resolves its style once and measures its content. The
 // position is the caller's.
 void add(Container* c, Widget* child);
-// Deletes `child` and forgets it as hover or focus child; null or a widget that
-// is not a child is ignored.
+// Deletes `child` and forgets it as hover or focus child (and in whatever role
+// its container keeps it); null or a widget that is not a child is ignored. A
+// table's filler stays (with a diagnostic).
 void remove(Container* c, Widget* child);
 // Puts `fresh` where `old` was: the grid cell and position carry over, `old` is
 // deleted. Nothing happens when `old` has no parent (the caller keeps `fresh`).
+// Refused, with a diagnostic and nothing changed, when `fresh` already has a
+// parent (it may lie inside `old`), holds `old`, or `old` is a table's filler.
 void replace(Widget* old, Widget* fresh);
 // Deletes every child and resets every field except `parent` to that of a new
-// widget of the same kind (a Table gets a new filler).
+// widget of the same kind (a Table gets a new filler, a GridPicker its margins).
 void clear(Container* c);
 // find on the root, null-safe.
 Widget* find(Widget* root, const std::string& name);

@@ -45,6 +45,15 @@ int advance_ring(const game& g, actor& b) {
     return b.counter;
 }
 
+// The first guard standing exactly on a cell: other actors lying there (the
+// blast itself, a bomb) never shield it.
+actor* guard_at(game& g, int x, int y) {
+    const float fx = float(x), fy = float(y);
+    for (actor& a : g.level.actors)
+        if (a.active && a.kind == ACTOR_GUARD && a.x == fx && a.y == fy) return &a;
+    return nullptr;
+}
+
 bool player_on(game& g, const actor& b) {
     const actor* p = find_actor(g, ACTOR_PLAYER);
     return p && p->x == b.x && p->y == b.y;
@@ -161,7 +170,7 @@ void mini_blast_step(game& g, actor& b) {
             const int v = MINI[j + 2][i + 2];
             if (v == 0 || v >= c || v == 6) continue;
             const int x = cx + i, y = cy + j;
-            if (actor* a = actor_at(g, x, y); a && a->kind == ACTOR_GUARD) a->mode = MODE_DYING;
+            if (actor* a = guard_at(g, x, y)) a->mode = MODE_DYING;
             if (v > 3) continue;
             // The player starts dying once; an escaped player has left the map.
             actor* p = find_actor(g, ACTOR_PLAYER);

@@ -155,6 +155,9 @@ void face_towards(game& g, actor& guard) {
     const actor* p = find_actor(g, ACTOR_PLAYER);
     if (!p) return;
     int dx = whole(p->x - guard.x), dy = whole(p->y - guard.y);
+    // On the guard's own cell there is no way to turn; facing 5 would be no
+    // direction at all (and a sight cone pointing east).
+    if (dx == 0 && dy == 0) return;
     if (std::abs(2 * dy) < std::abs(dx)) dy = 0;
     if (std::abs(2 * dx) < std::abs(dy)) dx = 0;
     guard.facing = uint8_t(step_digit(float(sign(dx)), float(sign(dy))));
@@ -165,7 +168,10 @@ void player_tick(game& g, actor& a) {
     a.counter += 1;
 
     if (lv.targets_left == 0 && g.state == STATE_LEVEL) {
-        if (a.mode != MODE_ESCAPED && next_to_window(g, cell_under_x(a), cell_under_y(a))) {
+        // A shot player is dying, also when the guard that shot it moved
+        // earlier in this very tick: it never escapes.
+        if (a.mode != MODE_ESCAPED && a.mode != MODE_DYING &&
+            next_to_window(g, cell_under_x(a), cell_under_y(a))) {
             rules_sound(g, "win");
             a.mode = MODE_ESCAPED;
             a.counter = 0;

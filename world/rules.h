@@ -27,7 +27,8 @@ bool line_clear(const game& g, int ax, int ay, int bx, int by);
 // True if any active guard sees the cell.
 bool seen_by_any(game& g, int x, int y);
 
-// Turns a guard towards the player.
+// Turns a guard towards the player; a player on the guard's own cell (whole
+// parts of the offset both 0) leaves its facing as it is.
 void face_towards(game& g, actor& guard);
 
 // The facing digit drawn in animation names, turned by the camera heading.

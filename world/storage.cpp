@@ -87,8 +87,9 @@ void sanitize_stored_level(level& lv) {
 
 }  // namespace
 
-void open_level_db(MyDB& db, const std::string& path) {
+void open_level_db(MyDB& db, const std::string& path, bool untrusted) {
     db.db_open(path);
+    if (untrusted) db.lock_down();
     const char* p = path.c_str();
 
     const int n = int(table_info(db, "levels").size());

@@ -21,8 +21,9 @@ enum : int {
 // Creates the file if missing, opens it into db and brings its `levels` and
 // `ratings` tables up to date, reporting the column counts on stderr. A file
 // that cannot be opened or is not a database leaves error lines and a db whose
-// queries return nothing.
-void open_level_db(MyDB& db, const std::string& path);
+// queries return nothing. An untrusted file (a download) is locked down
+// (MyDB::lock_down) before its tables are read or upgraded.
+void open_level_db(MyDB& db, const std::string& path, bool untrusted = false);
 
 // Stores the stored copy g.edit_level as the row of the play copy's identifier,
 // with the play copy's texts, replacing any row with that identifier. Returns

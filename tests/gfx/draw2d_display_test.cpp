@@ -79,6 +79,13 @@ public:
             for (int x = 0; x < 32; ++x)
                 stripes.push_back(x % 2 ? Rgba{0, 0, 0, 255} : Rgba{255, 255, 255, 255});
         write_tga(d + "/stripes.tga", 32, 16, stripes);
+        // Quarters: red, green over blue, white.
+        std::vector<Rgba> quarters;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 32; ++x)
+                quarters.push_back(y < 8 ? (x < 16 ? Rgba{255, 0, 0, 255} : Rgba{0, 255, 0, 255})
+                                         : (x < 16 ? Rgba{0, 0, 255, 255} : Rgba{255, 255, 255, 255}));
+        write_tga(d + "/quarters.tga", 32, 16, quarters);
         test::write_file(d + "/broken.png", "\x89PNG\r\n\x1a\n but not really a picture");
         test::write_file(d + "/texture.txt", R"({
             "red": {"fname": "red.tga", "rect": {"w": 8, "h": 8}},
@@ -87,6 +94,7 @@ public:
             "holes": {"fname": "holes.tga", "rect": {"w": 4, "h": 4}},
             "glyphs": {"fname": "glyphs.tga", "rect": {"w": 32, "h": 16}},
             "stripes": {"fname": "stripes.tga", "rect": {"w": 32, "h": 16}},
+            "quarters": {"fname": "quarters.tga", "rect": {"w": 32, "h": 16}},
             "broken": {"fname": "broken.png", "rect": {"w": 8, "h": 8}},
             "logged": {"fname": "red.tga", "rect": {"w": 8, "h": 8}},
             "gone": {"fname": "no-such-file.png", "rect": {"w": 8, "h": 8}}})");
@@ -102,10 +110,16 @@ public:
             if (c == 'C') g = "{\"x\": 16, \"w\": 3}";
             chars += (c ? "," : "") + g;
         }
+        // "half" addresses its texture at twice the pixel size: glyph 'A' (0, 0,
+        // 32 wide, 16 high) is the red quarter alone.
+        std::string half_chars;
+        for (int c = 0; c < 256; ++c) half_chars += std::string(c ? "," : "") + (c == 'A' ? "{\"w\": 32}" : "{\"w\": 0}");
         test::write_file(d + "/font.txt", "{\"f\": {\"height\": 16, \"texture\": \"glyphs\", "
                                           "\"rect\": {\"w\": 32, \"h\": 16}, \"chars\": [" +
-                                              chars + "]}, \"s\": {\"height\": 16, \"texture\": "
-                                              "\"stripes\", \"rect\": {\"w\": 32, \"h\": 16}, "
+                                              chars + "]}, \"half\": {\"height\": 16, \"texture\": "
+                                              "\"quarters\", \"rect\": {\"w\": 64, \"h\": 32}, "
+                                              "\"chars\": [" + half_chars + "]}, \"s\": {\"height\": 16, "
+                                              "\"texture\": \"stripes\", \"rect\": {\"w\": 32, \"h\": 16}, "
                                               "\"chars\": [" + chars + "]}}");
         if (xvfb_->ok()) rt::open_graphics(d);
     }
@@ -256,6 +270,19 @@ TEST_F(Draw2D, TextLinesStartOnWholePixels) {
         EXPECT_TRUE(is(fr.at(301, top), 255, 255, 255, 20)) << top;
         EXPECT_TRUE(is(fr.at(301, top + 15), 255, 255, 255, 20)) << top;
         EXPECT_TRUE(is(fr.at(301, top + 16), 0, 0, 0, 20)) << top;
+    }
+}
+
+TEST_F(Draw2D, GlyphsAreAddressedByTheFontsOwnRectangle) {
+    const int f = font_get("half");
+    glyphs_draw(f, "A", 400, 300);
+    text_draw(f, "A", 400, 340, 0, -1);
+    Frame fr = rt::read_frame("glyph_rect");
+    for (int top : {300, 340}) {
+        SCOPED_TRACE(top);
+        for (int x : {402, 416, 429})
+            for (int y : {top + 2, top + 8, top + 13}) EXPECT_TRUE(is(fr.at(x, y), 255, 0, 0)) << x << "," << y;
+        EXPECT_TRUE(is(fr.at(433, top + 8), 0, 0, 0));
     }
 }
 

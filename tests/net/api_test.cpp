@@ -4,6 +4,7 @@
 // shell), and a share served back as a download and loaded with logic_load.
 // Download databases are built and share bodies decoded by Python.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -834,10 +835,11 @@ TEST_F(ApiTest, OversizedAndBinaryTextsAreStoredByteForByteAndCutOnLoad) {
     EXPECT_EQ(g.edit_level.stars, 0.0f);
 }
 
-TEST_F(ApiTest, RowsTheNetworkDatabaseRefusesArePassedOver) {
+TEST_F(ApiTest, AnIdListedTwiceIsStoredOnceFromItsFirstRow) {
     DownloadServer ds;
     use_server(ds.server);
-    // No primary key in the download: the same id twice. One row is kept.
+    // No primary key in the download: the same id twice. The first row is kept
+    // and the rest of the download is stored.
     ds.set("c~dup", make_download_db(tmp, "create table levels (id text, name text, data blob, title text)",
                                      {{{"id", text("1")}, {"title", text("a")}},
                                       {{"id", text("1")}, {"title", text("b")}},
@@ -845,8 +847,131 @@ TEST_F(ApiTest, RowsTheNetworkDatabaseRefusesArePassedOver) {
     set_text(g.download_query, "c~dup");
     api_download(g);
     const std::string err = stderr_of([&] { ASSERT_TRUE(idle(web_slots().download)); });
-    EXPECT_NE(err.find("UNIQUE"), std::string::npos) << err;
+    EXPECT_EQ(err.find("not stored"), std::string::npos) << err;
     EXPECT_EQ(sqlite(net_path, "select id, title from levels order by id"), "c~dup|1|a\nc~dup|2|c\n");
+}
+
+// A download whose second row cannot be read: its data runs on into overflow
+// pages, and the first of them links to a page far past the end of the file.
+// Its id still lists (it lies on the table page), so the damage shows only when
+// the whole row is read.
+std::string with_unreadable_second_row(const test::TempDir& tmp) {
+    DownloadRow second = service_row("2", 2, 2);
+    second[2].second = blob(std::string(12000, '\xAB'));
+    std::string db = make_download_db(tmp, FULL_LEVELS,
+                                      {service_row("1", 1, 1), second, service_row("3", 3, 3)});
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(db.data());
+    size_t page = size_t(b[16]) << 8 | b[17];
+    if (page == 1) page = 65536;
+    for (size_t at = page; at + page <= db.size(); at += page) {
+        const bool continues_the_blob = db.compare(at + 4, 64, std::string(64, '\xAB')) == 0;
+        const bool links_on = db.compare(at, 4, std::string(4, '\0')) != 0;
+        if (continues_the_blob && links_on) {
+            db.replace(at, 4, "\x7f\xff\xff\xff");
+            return db;
+        }
+    }
+    ADD_FAILURE() << "no overflow page found";
+    return db;
+}
+
+TEST_F(ApiTest, ADownloadThatFailsPartWayKeepsTheQuerysOldRows) {
+    const std::string good = make_download_db(tmp, FULL_LEVELS,
+                                              {service_row("1", 1, 1), service_row("2", 2, 2),
+                                               service_row("3", 3, 3)});
+    struct {
+        const char* name;
+        std::string body;
+        const char* trigger;  // installed on the network database for the case
+    } cases[] = {
+        {"second row unreadable", with_unreadable_second_row(tmp), nullptr},
+        {"second insert refused", good,
+         "create trigger refuse before insert on levels when new.title = 'Title 2' "
+         "begin select raise(abort, 'database or disk is full'); end"},
+    };
+    MyDB& net = app_handles().net_db;
+    set_text(g.download_query, "c~featured");
+    for (const auto& bc : cases) {
+        SCOPED_TRACE(bc.name);
+        net.query("drop trigger if exists refuse");
+        net.query("delete from levels");
+        net.query("insert into levels (id, q, title) values ('c~featured|7', 'c~featured', 'Old')");
+        net.query("insert into levels (id, q, title) values ('c~featured|8', 'c~featured', 'Older')");
+        net.query("insert into levels (id, q, title) values ('c~newest|1', 'c~newest', 'Other')");
+        if (bc.trigger) net.query(bc.trigger);
+        bool stored = true;
+        const std::string err =
+            stderr_of([&] { stored = store_download(g, bc.body.data(), bc.body.size(), bc.body.size()); });
+        EXPECT_FALSE(stored);
+        EXPECT_NE(err.find("download not stored: the old levels are kept\n"), std::string::npos) << err;
+        EXPECT_EQ(net_rows(),
+                  "c~featured|7|c~featured|Old\nc~featured|8|c~featured|Older\nc~newest|1|c~newest|Other\n");
+        // Nothing is left half done: the next download goes through.
+        net.query("drop trigger if exists refuse");
+        EXPECT_TRUE(store_download(g, good.data(), good.size(), good.size()));
+        EXPECT_EQ(sqlite(net_path, "select id from levels where q = 'c~featured' order by id"),
+                  "c~featured|1\nc~featured|2\nc~featured|3\n");
+    }
+}
+
+// What the connection to "tmp.db" allowed when the first change to the file
+// was prepared. Every connection the process opens is watched by an SQLite
+// authorizer installed as it opens; only the one to tmp.db records.
+struct FirstChange {
+    int action = 0;                 // the authorizer's action code; 0 = none yet
+    int defensive = -1;
+    int trusted_schema = -1;
+    bool cell_size_check = false;   // switched on before it
+};
+FirstChange g_first_change;
+
+int watch_tmp_db(void* db, int action, const char* a, const char*, const char*, const char*) {
+    FirstChange& f = g_first_change;
+    if (f.action != 0) return SQLITE_OK;
+    if (action == SQLITE_PRAGMA && a && strcmp(a, "cell_size_check") == 0) f.cell_size_check = true;
+    switch (action) {
+    case SQLITE_ALTER_TABLE:
+    case SQLITE_CREATE_TABLE:
+    case SQLITE_CREATE_INDEX:
+    case SQLITE_INSERT:
+    case SQLITE_UPDATE:
+    case SQLITE_DELETE:
+        f.action = action;
+        sqlite3_db_config(static_cast<sqlite3*>(db), SQLITE_DBCONFIG_DEFENSIVE, -1, &f.defensive);
+        sqlite3_db_config(static_cast<sqlite3*>(db), SQLITE_DBCONFIG_TRUSTED_SCHEMA, -1,
+                          &f.trusted_schema);
+        break;
+    default:
+        break;
+    }
+    return SQLITE_OK;
+}
+
+int watch_if_tmp_db(sqlite3* db, char**, const sqlite3_api_routines*) {
+    const std::string name = sqlite3_db_filename(db, "main") ? sqlite3_db_filename(db, "main") : "";
+    if (name.size() >= 7 && name.compare(name.size() - 7, 7, "/tmp.db") == 0)
+        sqlite3_set_authorizer(db, watch_tmp_db, db);
+    return SQLITE_OK;
+}
+
+TEST_F(ApiTest, TheDownloadIsLockedDownBeforeItsTablesAreUpgraded) {
+    // An older table layout, so opening it alters the table and adds ratings.
+    const std::string body = make_download_db(
+        tmp, "create table levels (id text primary key, name text, data blob, ts int, author text, title text)",
+        {{{"id", text("1")}, {"title", text("Old Layout")}}});
+    g_first_change = FirstChange();
+    auto entry = reinterpret_cast<void (*)()>(watch_if_tmp_db);
+    ASSERT_EQ(sqlite3_auto_extension(entry), SQLITE_OK);
+    set_text(g.download_query, "c~old");
+    bool stored = false;
+    stderr_of([&] { stored = store_download(g, body.data(), body.size(), body.size()); });
+    sqlite3_cancel_auto_extension(entry);
+    EXPECT_TRUE(stored);
+    EXPECT_EQ(net_rows(), "c~old|1|c~old|Old Layout\n");
+    EXPECT_EQ(g_first_change.action, SQLITE_ALTER_TABLE);
+    EXPECT_EQ(g_first_change.defensive, 1);
+    EXPECT_EQ(g_first_change.trusted_schema, 0);
+    EXPECT_TRUE(g_first_change.cell_size_check);
 }
 
 // ---------------------------------------------------------------------------

@@ -464,6 +464,37 @@ TEST(HttpBadReply, ReplyBeyondTheLimitFails) {
     conn_free(c);
 }
 
+TEST(HttpBadReply, RepliesUpToTheLimitComplete) {
+    const size_t saved = conn_reply_limit();
+    const size_t limit = 64 * 1024;
+    set_conn_reply_limit(limit);
+    const std::string head = "HTTP/1.0 200 OK\nX-Response: 1\n\n";
+    struct Case {
+        size_t total;
+        bool completes;
+    } cases[] = {{limit - CONN_RECV_CHUNK, true}, {limit - CONN_RECV_CHUNK + 1, true},
+                 {limit - 1, true}, {limit, true}, {limit + 1, false},
+                 {limit + CONN_RECV_CHUNK, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.total);
+        std::string reply = head;
+        while (reply.size() < c.total) reply += char('a' + reply.size() % 26);
+        ScriptServer server = answering(reply);
+        WebConn* conn = conn_open("127.0.0.1", server.port(), "/", nullptr, 0, 30);
+        bool over = false;
+        const std::string err = stderr_of([&] { over = poll_until_over(conn); });
+        ASSERT_TRUE(over);
+        EXPECT_EQ(conn->failed, c.completes ? 0 : 1);
+        EXPECT_EQ(err.find("reply too large") == std::string::npos, c.completes) << err;
+        EXPECT_LE(size_t(conn->reply.length), limit);
+        if (c.completes) {
+            EXPECT_TRUE(reply_of(conn) == reply);
+        }
+        conn_free(conn);
+    }
+    set_conn_reply_limit(saved);
+}
+
 TEST(HttpBadReply, FeedingPiecesKeepsBodyAndBufferConsistent) {
     // Pieces of every size around the receive chunk, fed as receives would be.
     std::string reply = "HTTP/1.0 200 OK\nX-Response: 1\n\n";

@@ -1,9 +1,12 @@
 // Sliders, scroll boxes, the grid picker and the two play-screen controls.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -273,6 +276,58 @@ TEST_F(Scroll, BarFollowsTheBoxAndMovesIt) {
     EXPECT_EQ(click(50, 75), 1001);
 }
 
+// The pair's box and bar are children like any other: removing, replacing or
+// clearing them leaves no pointer to a deleted widget behind.
+TEST(ScrollPair, BoxAndBarNeverOutliveTheirWidgets) {
+    FakeGfx fake;
+    auto viewport = [] {
+        Widget* list = new Widget;
+        list->styles[STYLE_BASE].width = 100;
+        list->styles[STYLE_BASE].height = 500;
+        ScrollBox* b = new ScrollBox(list);
+        b->styles[STYLE_BASE].width = 100;
+        b->styles[STYLE_BASE].height = 120;
+        return b;
+    };
+    Container root;
+    ScrollBox2* pair = new ScrollBox2(viewport());
+    add(&root, pair);
+    root.measure_content();
+
+    remove(pair, pair->box);
+    EXPECT_EQ(pair->box, nullptr);
+    root.measure_content();
+    root.event(wheel(110, 50, 1));
+
+    ScrollBox* fresh = viewport();
+    replace(pair->bar, fresh);   // a bar that is no slider is no bar
+    EXPECT_EQ(pair->bar, nullptr);
+    root.measure_content();
+
+    Container root2;
+    ScrollBox2* pair2 = new ScrollBox2(viewport());
+    add(&root2, pair2);
+    ScrollBox* box2 = viewport();
+    replace(pair2->box, box2);   // a scroll box takes the old one's place
+    EXPECT_EQ(pair2->box, box2);
+    VSlider* bar2 = new VSlider;
+    bar2->change_value = -1;
+    replace(pair2->bar, bar2);
+    EXPECT_EQ(pair2->bar, bar2);
+    root2.measure_content();
+    box2->scroll_y = 15;
+    root2.measure_content();
+    EXPECT_EQ(bar2->value, 15);
+
+    clear(pair2);
+    EXPECT_EQ(pair2->box, nullptr);
+    ASSERT_NE(pair2->bar, nullptr);
+    EXPECT_NE(std::find(pair2->children.begin(), pair2->children.end(), pair2->bar),
+              pair2->children.end());
+    root2.measure_content();
+    root2.event(wheel(10, 10, 1));
+}
+
 // ---------------------------------------------------------------------------
 // GridPicker
 
@@ -320,6 +375,108 @@ TEST(GridPickerTest, RowsSelectionAndAnswers) {
     EXPECT_FALSE(g->selected);
     // The selected entry keeps its hover state too.
     EXPECT_EQ(g->variant, 4);
+}
+
+// ---------------------------------------------------------------------------
+// clear, on every kind of container
+
+// What a container holds beyond its children's widgets and the common fields
+// clear resets by itself, as text.
+std::string own_state(Container* c) {
+    std::ostringstream o;
+    const Style& base = c->styles[STYLE_BASE];
+    o << "margins " << base.margin_top << " " << base.margin_right << " " << base.margin_bottom
+      << " " << base.margin_left << "; children " << c->children.size();
+    if (auto* v = dynamic_cast<VBox*>(c)) o << "; value " << v->value;
+    if (auto* t = dynamic_cast<Table*>(c)) {
+        const bool filler_is_child =
+            std::find(t->children.begin(), t->children.end(), t->filler) != t->children.end();
+        o << "; row " << t->cur_row << " col " << t->cur_col << " filler " << filler_is_child
+          << (t->filler && t->filler->disabled ? " disabled" : "");
+    }
+    if (auto* p = dynamic_cast<GridPicker*>(c))
+        o << "; value " << p->value << " columns " << p->columns << " count " << p->count;
+    if (auto* b = dynamic_cast<ScrollBox*>(c)) o << "; dragging " << b->dragging << " fling " << b->fling;
+    if (auto* p = dynamic_cast<ScrollBox2*>(c)) {
+        o << "; box " << (p->box != nullptr) << " bar";
+        if (const VSlider* bar = p->bar) {
+            const Style& s = bar->styles[STYLE_BASE];
+            o << " " << bar->min << ".." << bar->max << " at " << bar->value << " knob " << bar->knob
+              << " " << s.width << "x" << s.height << " left " << s.margin_left << " answers "
+              << bar->change_value << " cell " << bar->col << "," << bar->row;
+        }
+    }
+    return o.str();
+}
+
+TEST(Clear, LeavesEveryKindOfContainerAsItsConstructorMakesIt) {
+    FakeGfx fake;
+    auto list = [] {
+        Widget* w = new Widget;
+        w->styles[STYLE_BASE].width = 100;
+        w->styles[STYLE_BASE].height = 500;
+        return w;
+    };
+    struct Case {
+        const char* kind;
+        std::function<Container*()> make_new;   // as a cleared one must be
+        std::function<Container*()> make_used;
+    } cases[] = {
+        {"Box", [] { return new Box(nullptr); }, [] {
+             Box* b = new Box(new Widget);
+             set_margins(b->styles[STYLE_BASE], 3);
+             return b;
+         }},
+        {"VBox", [] { return new VBox(nullptr); }, [] {
+             VBox* v = new VBox(new Widget);
+             v->value = 7;
+             return v;
+         }},
+        {"Table", [] { return new Table; }, [] {
+             Table* t = new Table;
+             tr(t);
+             td(t, new Widget);
+             tr(t);
+             return t;
+         }},
+        {"GridPicker", [] { return new GridPicker; }, [] {
+             GridPicker* p = new GridPicker;
+             p->columns = 2;
+             for (int i = 1; i <= 5; ++i) p->add_entry("x", i, 0);
+             p->set_value_i(4);
+             return p;
+         }},
+        {"ScrollBox", [] { return new ScrollBox(nullptr); }, [&] {
+             ScrollBox* b = new ScrollBox(list());
+             b->styles[STYLE_BASE].width = 100;
+             b->styles[STYLE_BASE].height = 120;
+             Container root;
+             add(&root, b);
+             root.measure_content();
+             root.event(mouse(EV_MOUSEDOWN, 50, 50, 1));
+             root.event(drag(50, 40, 0, -10));
+             root.children.clear();   // (handed back without the root)
+             b->parent = nullptr;
+             return static_cast<Container*>(b);
+         }},
+        {"ScrollBox2", [] { return new ScrollBox2(nullptr); }, [&] {
+             ScrollBox* b = new ScrollBox(list());
+             b->styles[STYLE_BASE].height = 120;
+             ScrollBox2* p = new ScrollBox2(b);
+             p->measure_content();
+             b->scroll_y = 40;
+             p->measure_content();
+             return static_cast<Container*>(p);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        std::unique_ptr<Container> fresh(c.make_new());
+        std::unique_ptr<Container> used(c.make_used());
+        ASSERT_NE(own_state(used.get()), own_state(fresh.get()));
+        clear(used.get());
+        EXPECT_EQ(own_state(used.get()), own_state(fresh.get()));
+    }
 }
 
 // ---------------------------------------------------------------------------

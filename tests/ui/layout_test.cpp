@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "test_gfx.h"
+#include "test_support.h"
 #include "ui/widget.h"
 
 using namespace uitest;
@@ -122,6 +123,31 @@ TEST(LabelLayout, WidthAndWrapping) {
         EXPECT_EQ(l.content_w, c.expect_w) << (c.text ? c.text : "(null)");
         EXPECT_EQ(l.content_h, c.expect_h) << (c.text ? c.text : "(null)");
     }
+}
+
+// With the graphics module's own text layout and a font whose glyphs are not a
+// whole number of units wide, a label is as wide as its text rounded up, so it
+// never wraps its own text.
+TEST(LabelLayout, FractionalTextWidthDoesNotWrap) {
+    std::string chars;
+    for (int c = 0; c < 256; ++c) chars += std::string(c ? "," : "") + "{\"w\": 10.4}";
+    test::stderr_of([&] {
+        graphics_load_text("{}", "{}");
+        fonts_load_text("{\"f\": {\"height\": 20, \"texture\": \"none\", \"rect\": {\"w\": 512, \"h\": 512},"
+                        " \"chars\": [" + chars + "]}}");
+    });
+    const int font = font_get("f");
+    ASSERT_NE(font, 0);
+    for (const char* text : {"abc", "a few words", "x"}) {
+        SCOPED_TRACE(text);
+        Label l(font, text);
+        style_resolve(&l);
+        l.measure();
+        EXPECT_GE(float(l.content_w), text_width(font, text));
+        EXPECT_LT(float(l.content_w), text_width(font, text) + 1);
+        EXPECT_EQ(l.content_h, 20);
+    }
+    graphics_free();
 }
 
 TEST(LabelLayout, PaintsInItsColourAndAlignment) {
@@ -283,7 +309,7 @@ TEST(TableLayout, EmptyTableAndStrayCellsAreSafe) {
     t.styles[STYLE_BASE].width = 50;
     style_resolve(&t);
     t.measure_content();
-    EXPECT_EQ(t.content_w, 0);
+    EXPECT_EQ(t.content_w, 50);   // the filler's one cell
     Widget* odd = sized(10, 10);
     td_span(&t, 3, 2, 0, odd);   // a zero span counts as one
     Widget* negative = sized(10, 10);
@@ -293,6 +319,34 @@ TEST(TableLayout, EmptyTableAndStrayCellsAreSafe) {
     // Columns 10, 0, 0, 10; the filler's 30 more go 8, 8, 7, 7.
     EXPECT_EQ(odd->x, 18 + 8 + 7);
     EXPECT_EQ(t.content_w, 50);
+}
+
+TEST(TableLayout, WidthAndHeightHoldWithOrWithoutCells) {
+    FakeGfx fake;
+    struct Case {
+        const char* name;
+        int width, height;     // the table's style; STYLE_UNSET = none
+        int cells;             // 30 x 20 cells in one row
+        int expect_w, expect_h;
+    } cases[] = {
+        {"empty", 50, 40, 0, 50, 40},
+        {"empty, width only", 50, STYLE_UNSET, 0, 50, 0},
+        {"empty, no size", STYLE_UNSET, STYLE_UNSET, 0, 0, 0},
+        {"one smaller cell", 50, 40, 1, 50, 40},
+        {"cells wider than the width", 50, 10, 3, 90, 20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Table t;
+        t.styles[STYLE_BASE].width = c.width;
+        t.styles[STYLE_BASE].height = c.height;
+        style_resolve(&t);
+        if (c.cells) tr(&t);
+        for (int k = 0; k < c.cells; ++k) td(&t, sized(30, 20));
+        t.measure_content();
+        EXPECT_EQ(t.content_w, c.expect_w);
+        EXPECT_EQ(t.content_h, c.expect_h);
+    }
 }
 
 TEST(Container, ExtentOfChildrenWithoutMovingThem) {

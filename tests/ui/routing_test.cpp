@@ -2,10 +2,13 @@
 // tree operations and screen rectangles.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "test_gfx.h"
+#include "test_support.h"
 #include "ui/widget.h"
 
 using namespace uitest;
@@ -337,6 +340,63 @@ TEST(TreeOps, ReplaceKeepsTheCellAndTheTableLaysItOut) {
     std::unique_ptr<Probe> other(probe(0, 0, 1, 1));
     replace(orphan.get(), other.get());
     EXPECT_EQ(other->parent, nullptr);
+}
+
+TEST(TreeOps, ATablesFillerCannotBeRemovedOrReplaced) {
+    FakeGfx fake;
+    Table t;
+    t.styles[STYLE_BASE].width = 40;
+    style_resolve(&t);
+    tr(&t);
+    td(&t, probe(0, 0, 10, 10));
+    Widget* filler = t.filler;
+    std::string err = test::stderr_of([&] { remove(&t, filler); });
+    EXPECT_NE(err.find("a table keeps its filler"), std::string::npos) << err;
+    std::unique_ptr<Probe> fresh(probe(0, 0, 5, 5));
+    err = test::stderr_of([&] { replace(filler, fresh.get()); });
+    EXPECT_NE(err.find("a table keeps its filler"), std::string::npos) << err;
+    EXPECT_EQ(fresh->parent, nullptr);   // refused: the caller keeps it
+    ASSERT_EQ(t.filler, filler);
+    EXPECT_EQ(std::count(t.children.begin(), t.children.end(), filler), 1);
+    t.measure_content();   // the layout still reaches the filler
+    EXPECT_EQ(t.content_w, 40);
+}
+
+TEST(TreeOps, ReplaceRefusesANewcomerThatIsAlreadyOwned) {
+    FakeGfx fake;
+    Container root;
+    Box* old = new Box(new Box(probe(0, 0, 10, 10)));
+    Container* elsewhere = new Container;
+    Probe* owned = probe(0, 0, 10, 10);
+    add(elsewhere, owned);
+    add(&root, old);
+    add(&root, elsewhere);
+    Widget* inner = old->child();
+    Widget* innermost = static_cast<Box*>(inner)->child();
+    struct Case {
+        const char* name;
+        Widget* fresh;
+        const char* diagnostic;
+    } cases[] = {
+        {"inside the old one", inner, "the new widget already has a parent"},
+        {"deep inside the old one", innermost, "the new widget already has a parent"},
+        {"in another container", owned, "the new widget already has a parent"},
+        {"holding the old one", &root, "the new widget holds the old one"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Widget* const parent_before = c.fresh->parent;
+        const std::string err = test::stderr_of([&] { replace(old, c.fresh); });
+        EXPECT_NE(err.find(c.diagnostic), std::string::npos) << err;
+        // Nothing moved and nothing was freed.
+        EXPECT_EQ(c.fresh->parent, parent_before);
+        ASSERT_EQ(root.children.size(), 2u);
+        EXPECT_EQ(root.children[0], old);
+        EXPECT_EQ(old->child(), inner);
+        EXPECT_EQ(static_cast<Box*>(inner)->child(), innermost);
+        EXPECT_EQ(elsewhere->children, std::vector<Widget*>{owned});
+    }
+    root.measure_content();
 }
 
 TEST(TreeOps, ClearResetsTheContainer) {

@@ -182,6 +182,22 @@ TEST_F(TextField, PasswordShowsStarsAndCopiesNothing) {
     EXPECT_EQ(texts[0].text, "******");
 }
 
+TEST_F(TextField, AMultiLinePasswordKeepsItsLines) {
+    TextInput* t = field("ab\ncd", 1, 1, 300);
+    EXPECT_EQ(t->shown, "**\n**");
+    EXPECT_EQ(t->content_h, 40);
+    EXPECT_EQ(t->caret_rect(4).y, 20);   // the caret follows the second line
+    t->focus();
+    t->event(key(KEY_DOWN));
+    t->event(key(KEY_END));
+    t->event(key(KEY_ENTER));
+    type(t, "e");
+    EXPECT_EQ(t->value, "ab\ncd\ne");
+    EXPECT_EQ(t->shown, "**\n**\n*");
+    root.measure_content();
+    EXPECT_EQ(t->content_h, 60);
+}
+
 TEST_F(TextField, CopyAndCutUseTheClipboard) {
     TextInput* t = field("hello world");
     t->focus();

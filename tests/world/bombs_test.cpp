@@ -263,6 +263,31 @@ TEST_F(Bombs, MiniBombStepHitsOnlyGuardsExactlyOnACell) {
     EXPECT_EQ(far.mode, MODE_STANDING);
 }
 
+// Other actors lying on a cell (earlier in slot order) never shield a guard
+// standing there: not the blast itself on its centre, not a bomb.
+TEST_F(Bombs, MiniBombBlastHitsAGuardBehindOtherActorsOnItsCell) {
+    draw({"."}, 30, 30);
+    g->level.ticks = 7;  // an odd tick: the ring counter grows
+    g->level.emp_time = 100000;
+    actor& blast = place(ACTOR_MINI_BLAST, 30, 30, 0);
+    actor& time_bomb = place(ACTOR_TIME_BOMB, 31, 30, 0);
+    time_bomb.fuse = 300;
+    place(ACTOR_EMP_BOMB, 30, 31, 0);
+    place(ACTOR_MINI_BOMB, 29, 29, 0);
+    struct Case {
+        const char* under;
+        int x, y;
+    } cases[] = {{"the blast", 30, 30}, {"a time bomb", 31, 30}, {"an EMP bomb", 30, 31},
+                 {"a mini bomb", 29, 29}};
+    std::vector<actor*> guards;
+    for (const Case& c : cases) guards.push_back(&place(ACTOR_GUARD, c.x, c.y));
+    blast.counter = 4;
+    mini_blast_step(*g, blast);
+    for (size_t k = 0; k < guards.size(); ++k)
+        EXPECT_EQ(guards[k]->mode, MODE_DYING) << "under " << cases[k].under;
+    EXPECT_NE(time_bomb.mode, MODE_DYING);   // only guards are marked
+}
+
 TEST_F(Bombs, EveryGuardRunsToTheBlastAndWalksBackHome) {
     draw({"##########.................",
           "#@.......#.................",

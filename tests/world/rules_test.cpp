@@ -219,6 +219,31 @@ TEST_F(Rules, FaceTowardsThePlayer) {
     }
 }
 
+// A guard that shoots the player on its own cell has no direction to turn to:
+// it keeps looking the way it looked.
+TEST_F(Rules, AGuardShootingThePlayerOnItsOwnCellKeepsItsFacing) {
+    struct Case {
+        int facing;
+        int ahead_x, ahead_y;   // three cells the way it faces
+    } cases[] = {{4, 37, 40}, {8, 40, 37}, {3, 43, 40}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.facing);
+        draw({"."}, 40, 40);   // open floor all round
+        g->state = STATE_LEVEL;
+        g->level.ticks = 10;
+        actor& p = place(ACTOR_PLAYER, 40, 40);
+        actor& guard = place(ACTOR_GUARD, 40, 40);
+        guard.facing = uint8_t(c.facing);
+        tick();
+        ASSERT_EQ(p.mode, MODE_DYING);
+        ASSERT_EQ(guard.mode, MODE_SHOOTING);
+        EXPECT_EQ(guard.facing, c.facing);
+        // Its cone still points that way.
+        EXPECT_TRUE(can_see(*g, guard, c.ahead_x, c.ahead_y));
+        EXPECT_FALSE(can_see(*g, guard, 80 - c.ahead_x, 80 - c.ahead_y));
+    }
+}
+
 TEST_F(Rules, ItemsArePickedUpOnlyOnWholeCells) {
     draw({"@DB$EM."});
     start();
@@ -373,6 +398,35 @@ TEST_F(Escape, ACleanWinNeedsEveryCartridgeAndNoRewind) {
         for (int t = 0; t < 100 && states.empty(); ++t) tick();
         EXPECT_EQ(states, std::vector<int>{STATE_LEVEL_WIN});
         EXPECT_EQ(g->edit_level.unbeaten, c.unbeaten) << c.cartridge << c.rewound;
+    }
+}
+
+// A guard (in a lower slot, so it moves first) has the player straight ahead;
+// the player stands beside a window, and the last target goes just before or
+// just after the shot.
+TEST_F(Rules, AShotPlayerNeverEscapes) {
+    struct Case {
+        const char* name;
+        int ticks_before_the_way_opens;
+    } cases[] = {{"shot in the tick the way opens", 2}, {"shot before the way opens", 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        draw({".G...",
+              "W@...",
+              "....P"});
+        start();
+        states.clear();
+        wins.clear();
+        actor& p = *player();
+        ASSERT_LT(find_actor(*g, ACTOR_GUARD)->slot, p.slot);
+        tick(c.ticks_before_the_way_opens);
+        set_tile(14, 12, T_FLOOR);
+        for (int t = 0; t < 40 && states.empty(); ++t) tick();
+        EXPECT_EQ(p.mode, MODE_DYING);
+        EXPECT_EQ(sound_count("win"), 0);
+        EXPECT_EQ(count(ACTOR_GUARD), 1);
+        EXPECT_EQ(states, std::vector<int>{STATE_PAUSE});
+        EXPECT_TRUE(wins.empty());
     }
 }
 
