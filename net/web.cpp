@@ -33,6 +33,7 @@ namespace {
 
 bool g_started = false;
 const int SERVICE_TIMEOUT = 30;  // seconds
+const size_t SERVICE_FILE_MAX = 65536;
 
 WebService& service() {
     static WebService s;
@@ -97,7 +98,15 @@ const WebService& web_service() { return service(); }
 void web_load_service() {
     WebService& s = service();
     s = WebService();
-    const std::string text = read_data_file("service.txt");
+    // A per-user service.txt points this player's game at another service (a
+    // group's shared one); without it the shipped file names the local one.
+    std::string text;
+    const std::string own = path_join(user_dir(), "service.txt");
+    if (const size_t size = file_size(own); size > 0 && size <= SERVICE_FILE_MAX) {
+        text.resize(size);
+        text.resize(read_user_file("service.txt", &text[0], size));
+    }
+    if (text.empty()) text = read_data_file("service.txt");
     if (text.empty()) {
         fprintf(stderr, "service.txt: not found\n");
         return;

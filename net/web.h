@@ -15,14 +15,15 @@ extern const char* const API_PROTOCOL;  // "2"
 extern const char* const API_SCRIPT;    // "/murkwell/api.php?"
 
 // Starts the socket layer (there is nothing to start for POSIX sockets), reads
-// the service address from "service.txt" of the data folder and sets the
+// the service address from "service.txt" (web_load_service) and sets the
 // started flag. Returns 0.
 int web_startup();
 // Frees the connections of all request slots and clears the started flag.
 void web_shutdown();
 bool web_started();
 
-// The service address: "service.txt" in the data folder, a JSON object
+// The service address: "service.txt" in the per-user folder when it is there
+// (and not empty), else the one in the data folder; a JSON object
 // {"host": "...", "port": n}; port 80 when missing. An unusable file leaves the
 // host empty, so every request fails quietly. Read by web_startup.
 struct WebService {

@@ -6,9 +6,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/files.h"
+
 namespace {
 Driver g_driver;
 VideoAttempt g_attempt = _try_init_video;
+
+// The per-user folder is named after the application the driver runs.
+const char* driver_app_name() { return g_driver.app_name; }
+[[maybe_unused]] const bool g_user_dir_wired = (set_user_dir_name(driver_app_name), true);
 }  // namespace
 
 Driver& driver() { return g_driver; }

@@ -10,10 +10,9 @@
 #include <cstring>
 #include <set>
 
-#include "platform/driver.h"
-
 namespace {
 std::string g_data_override;
+const char* (*g_app_name)() = nullptr;
 
 // Each problem with a folder is said once per run, not on every call.
 void report_once(const std::string& what) {
@@ -68,8 +67,10 @@ std::string data_dir() {
     return "./data";
 }
 
+void set_user_dir_name(const char* (*app_name)()) { g_app_name = app_name; }
+
 std::string user_dir() {
-    const char* app = driver().app_name;
+    const char* app = g_app_name ? g_app_name() : nullptr;
     if (!app || !app[0]) return ".";
     std::string base;
     if (const char* appdata = getenv("APPDATA"); appdata && appdata[0]) {

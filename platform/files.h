@@ -15,6 +15,11 @@ void set_data_dir(const std::string& path);
 // reported once on the error stream.
 std::string user_dir();
 
+// Where user_dir() reads the application name from. The driver wires its own
+// app_name here when it is linked; a program without the driver (the level
+// service) leaves it unset and has no per-user folder (".").
+void set_user_dir_name(const char* (*app_name)());
+
 // The whole file data_dir()/name; empty when missing. Silent.
 std::string read_data_file(const std::string& name);
 

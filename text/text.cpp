@@ -100,6 +100,76 @@ std::string base64_encode(const void* bytes, size_t count) {
     return out;
 }
 
+namespace {
+int hex_digit(unsigned char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The 6-bit value of a base64 character, -1 for any other byte.
+int base64_value(unsigned char c) {
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '+') return 62;
+    if (c == '/') return 63;
+    return -1;
+}
+}  // namespace
+
+bool url_decode(const std::string& in, std::string& out) {
+    out.clear();
+    out.reserve(in.size());
+    for (size_t i = 0; i < in.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(in[i]);
+        if (c == '+') {
+            out += ' ';
+        } else if (c != '%') {
+            out += char(c);
+        } else {
+            if (i + 2 >= in.size()) return false;
+            const int hi = hex_digit(static_cast<unsigned char>(in[i + 1]));
+            const int lo = hex_digit(static_cast<unsigned char>(in[i + 2]));
+            if (hi < 0 || lo < 0) return false;
+            out += char(hi << 4 | lo);
+            i += 2;
+        }
+    }
+    return true;
+}
+
+bool base64_decode(const std::string& in, std::string& out) {
+    out.clear();
+    if (in.size() % 4 != 0) return false;
+    out.reserve(in.size() / 4 * 3);
+    for (size_t i = 0; i < in.size(); i += 4) {
+        const bool last = i + 4 == in.size();
+        // "=" may stand only in the last one or two places of the last group.
+        const int pad = last ? (in[i + 3] == '=') + (in[i + 3] == '=' && in[i + 2] == '=') : 0;
+        int v[4];
+        for (int k = 0; k < 4 - pad; ++k) {
+            v[k] = base64_value(static_cast<unsigned char>(in[i + k]));
+            if (v[k] < 0) return false;
+        }
+        const uint32_t bits = uint32_t(v[0]) << 18 | uint32_t(v[1]) << 12 |
+                              uint32_t(pad < 2 ? v[2] : 0) << 6 | uint32_t(pad < 1 ? v[3] : 0);
+        out += char(bits >> 16);
+        if (pad == 2) {
+            if (bits & 0xFFFF) return false;  // bits beyond the last byte
+        } else {
+            out += char(bits >> 8 & 0xFF);
+            if (pad == 1) {
+                if (bits & 0xFF) return false;
+            } else {
+                out += char(bits & 0xFF);
+            }
+        }
+    }
+    return true;
+}
+
 bool field_name(const char* field, size_t size, std::string* name) {
     name->clear();
     for (size_t i = 0; i < size; ++i) {

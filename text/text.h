@@ -39,6 +39,17 @@ void md5_hex(size_t n, const void* bytes, char out[33]);
 // count bytes.
 std::string base64_encode(const void* bytes, size_t count);
 
+// Decodes percent-encoded form data into out: "%xx" (hexadecimal digits of
+// either case) becomes that byte, "+" a space, every other byte is kept. False
+// when a "%" is not followed by two hexadecimal digits (out is then partial).
+bool url_decode(const std::string& in, std::string& out);
+
+// Decodes base64 (RFC 4648, "+/" alphabet) into out. Only the canonical form is
+// accepted: a length that is a multiple of four, "=" only as the last one or two
+// characters, no other bytes (no line breaks), and zero bits after the last
+// byte. False for anything else (out is then partial).
+bool base64_decode(const std::string& in, std::string& out);
+
 // The name held in a fixed-size text field of a level (its music or theme):
 // true, with the bytes before the first NUL in *name, when they are all
 // printable ASCII (0x20..0x7e); false, with *name empty, when a byte is not or

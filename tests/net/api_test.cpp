@@ -332,11 +332,21 @@ TEST_F(ApiTest, ServiceAddressComesFromServiceTxt) {
     EXPECT_EQ(web_service_url("/murkwell/manage.php"), "http://svc.example.net/murkwell/manage.php");
     EXPECT_TRUE(web_started());
 
-    // The shipped file names a host and the standard port.
+    // The shipped file names the local level service.
     set_data_dir(test::source_data_dir());
     web_load_service();
-    EXPECT_FALSE(web_service().host.empty());
-    EXPECT_EQ(web_service().port, 80);
+    EXPECT_EQ(web_service().host, "127.0.0.1");
+    EXPECT_EQ(web_service().port, 8457);
+
+    // A per-user service.txt wins over the shipped one; an empty one does not count.
+    test::write_file(path_join(user_dir(), "service.txt"), "");
+    web_load_service();
+    EXPECT_EQ(web_service().port, 8457);
+    test::write_file(path_join(user_dir(), "service.txt"), "{\"host\": \"group.example.net\", \"port\": 9000}");
+    web_load_service();
+    EXPECT_EQ(web_service().host, "group.example.net");
+    EXPECT_EQ(web_service().port, 9000);
+    EXPECT_EQ(web_service_url("/murkwell/stats.php"), "http://group.example.net:9000/murkwell/stats.php");
 }
 
 // ---------------------------------------------------------------------------

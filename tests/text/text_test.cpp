@@ -283,4 +283,79 @@ TEST(Base64, MatchesCoreutilsBase64) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// url_decode, base64_decode
+
+TEST(UrlDecode, CasesFromTheTable) {
+    struct {
+        std::string in;
+        bool ok;
+        std::string out;
+    } cases[] = {
+        {"", true, ""},
+        {"abc", true, "abc"},
+        {"a%20b+c", true, "a b c"},
+        {"%7c%7C", true, "||"},
+        {"%00%ff", true, std::string("\0\xff", 2)},
+        {"100%", false, ""},
+        {"%4", false, ""},
+        {"%g1", false, ""},
+        {"%%41", false, ""},
+        {"%2b", true, "+"},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        EXPECT_EQ(url_decode(c.in, out), c.ok) << c.in;
+        if (c.ok) {
+            EXPECT_EQ(out, c.out) << c.in;
+        }
+    }
+}
+
+TEST(UrlDecode, UndoesUrlEncodeOfEveryByte) {
+    std::mt19937 rng(9);
+    for (size_t size : {0u, 1u, 255u, 4096u}) {
+        std::string bytes = random_bytes(rng, size);
+        if (size == 255)
+            for (size_t i = 0; i < size; ++i) bytes[i] = char(i);
+        std::string out;
+        ASSERT_TRUE(url_decode(encode(bytes), out));
+        EXPECT_EQ(out, bytes) << size;
+    }
+}
+
+TEST(Base64Decode, AcceptsOnlyTheCanonicalForm) {
+    struct {
+        const char* in;
+        bool ok;
+        const char* out;
+    } cases[] = {
+        {"", true, ""},         {"Zg==", true, "f"},     {"Zm8=", true, "fo"},
+        {"Zm9vYmFy", true, "foobar"},
+        {"Zg=", false, ""},     {"Zg", false, ""},       {"Zh==", false, ""},  // bits after the byte
+        {"Zm9=", false, ""},    {"Z===", false, ""},     {"=Zg=", false, ""},
+        {"Zg==Zg==", false, ""}, {"Zm9v\nYmFy", false, ""}, {"Zm 9", false, ""},
+        {"Zm-_", false, ""},    {"Zm9v====", false, ""},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        EXPECT_EQ(base64_decode(c.in, out), c.ok) << c.in;
+        if (c.ok) {
+            EXPECT_EQ(out, c.out) << c.in;
+        }
+    }
+}
+
+TEST(Base64Decode, ReadsWhatCoreutilsWrites) {
+    std::mt19937 rng(11);
+    test::TempDir tmp;
+    for (size_t size : {1u, 2u, 3u, 100u, 46576u}) {
+        const std::string bytes = random_bytes(rng, size);
+        test::write_file(tmp.file("in"), bytes);
+        std::string out;
+        EXPECT_TRUE(base64_decode(run("base64 -w0 " + tmp.file("in")), out)) << size;
+        EXPECT_EQ(out, bytes) << size;
+    }
+}
+
 }  // namespace
