@@ -56,6 +56,16 @@ void go_windowed() {
 
 AppHandles& app_handles() { return g_handles; }
 
+void app_wire_rules() {
+    RulesHooks hooks;
+    hooks.sound = [](game& gr, const char* name) {
+        sound_play(sample_get(name), float(gr.settings.effects_volume) / 100.0f, 0.0f);
+    };
+    hooks.win = [](game& gr, int seconds, const char* name) { api_track(gr, seconds, name, "win"); };
+    hooks.state = [](game& gr, int n) { set_state(gr, n); };
+    set_rules_hooks(hooks);
+}
+
 int app_start_state(int saved) {
     int start = saved;
     if (start == STATE_NONE) start = STATE_MENU_MAIN;
@@ -88,6 +98,7 @@ void app_init(game& g) {
     d.app_name = APP_NAME;
     snprintf(d.caption, sizeof d.caption, "%s", APP_NAME);
     d.go_windowed = go_windowed;
+    report_folders();  // an installed game says where it reads and keeps its files
 
     load_state(g);     // 2
     load_settings(g);  // 3, 4, 5
@@ -107,14 +118,7 @@ void app_init(game& g) {
     open_level_db(g_handles.game_db, path_join(data_dir(), "game.db"));
     open_level_db(g_handles.net_db, path_join(user_dir(), "net.db"));
 
-    // The rules call up into sound, the web service and the screen table.
-    RulesHooks hooks;
-    hooks.sound = [](game& gr, const char* name) {
-        sound_play(sample_get(name), float(gr.settings.effects_volume) / 100.0f, 0.0f);
-    };
-    hooks.win = [](game& gr, int seconds, const char* name) { api_track(gr, seconds, name, "win"); };
-    hooks.state = [](game& gr, int n) { set_state(gr, n); };
-    set_rules_hooks(hooks);
+    app_wire_rules();
 
     _game_tile_init(g);    // 12
     rewind_store_alloc();  // 13

@@ -23,6 +23,12 @@ void app_event(game& g, Event e);
 void app_frame(game& g);
 void app_shutdown(game& g);
 
+// Connects the rules' up-calls to the application: sounds play at the effects
+// volume, a won level is reported to the web service, screen changes go
+// through set_state. Part of start-up; tests that drive the screens without
+// app_init call it themselves.
+void app_wire_rules();
+
 // Opens the video mode from the settings (inverted while temporarily windowed),
 // sets the canvas to 960 x 720 and reloads the artwork. Used at start-up, when
 // full screen comes back, and when the settings change the mode.

@@ -41,7 +41,10 @@ enum : int {
     KEY_KP9 = 33,
     KEY_A = 34,    // .. KEY_Z = 59
     KEY_C = KEY_A + 2,
+    KEY_D = KEY_A + 3,
+    KEY_S = KEY_A + 18,
     KEY_V = KEY_A + 21,
+    KEY_W = KEY_A + 22,
     KEY_X = KEY_A + 23,
     KEY_Z = 59,
 };

@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <set>
+#include <vector>
 
 namespace {
 std::string g_data_override;
@@ -24,6 +26,8 @@ bool is_dir(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
+
+bool is_absolute(const char* path) { return path && path[0] == '/'; }
 
 std::string exe_dir() {
     char buf[PATH_MAX];
@@ -45,6 +49,52 @@ bool make_dirs(const std::string& path) {
     report_once("cannot create folder " + path + ": " + strerror(errno));
     return false;
 }
+
+// dir joined with a relative path, its leading "../" steps taken off dir, so an
+// installed game names "/usr/share/murkwell" rather than "/usr/bin/../share/murkwell".
+std::string join_relative(std::string dir, std::string rel) {
+    while (rel.compare(0, 3, "../") == 0 && dir.size() > 1) {
+        const size_t slash = dir.find_last_of('/');
+        if (slash == std::string::npos) break;
+        dir.erase(slash == 0 ? 1 : slash);
+        rel.erase(0, 3);
+    }
+    return dir == "/" ? "/" + rel : path_join(dir, rel);
+}
+
+// A folder holds the game's data when the tile catalogue is there: a "data"
+// folder of some other program in the working folder is passed over.
+bool holds_game_data(const std::string& dir) {
+    struct stat st;
+    return stat(path_join(dir, "tiles.json").c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The home folder from the account database when HOME is unset; empty when the
+// account has none (system users name "/nonexistent", which must not be made).
+std::string account_home() {
+    const struct passwd* pw = getpwuid(getuid());
+    if (!pw || !is_absolute(pw->pw_dir) || !is_dir(pw->pw_dir)) return "";
+    return pw->pw_dir;
+}
+
+// A folder for this run's files when the user has no home at all: private to
+// the user, refused when someone else made it first or it is a link.
+std::string private_temp_dir(const std::string& app) {
+    const char* tmp = getenv("TMPDIR");
+    const std::string base = is_absolute(tmp) ? tmp : "/tmp";
+    const std::string dir = path_join(base, app + "-" + std::to_string(getuid()));
+    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+        report_once("cannot create folder " + dir + ": " + strerror(errno));
+        return "";
+    }
+    struct stat st;
+    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||
+        (st.st_mode & 077) != 0) {
+        report_once("refusing folder " + dir + ": not a private folder of this user");
+        return "";
+    }
+    return dir;
+}
 }  // namespace
 
 std::string path_join(const std::string& dir, const std::string& name) {
@@ -59,11 +109,29 @@ size_t file_size(const std::string& path) {
 
 void set_data_dir(const std::string& path) { g_data_override = path; }
 
+std::vector<std::string> data_dir_candidates() {
+    const std::string exe = exe_dir();
+    std::vector<std::string> dirs;
+    if (!exe.empty()) dirs.push_back(path_join(exe, "data"));
+    dirs.push_back("./data");
+#ifdef MURKWELL_DATA_FROM_BINDIR
+    if (!exe.empty()) dirs.push_back(join_relative(exe, MURKWELL_DATA_FROM_BINDIR));
+#endif
+#ifdef MURKWELL_INSTALL_DATADIR
+    dirs.push_back(MURKWELL_INSTALL_DATADIR);
+#endif
+    return dirs;
+}
+
 std::string data_dir() {
     if (!g_data_override.empty()) return g_data_override;
-    const std::string beside = path_join(exe_dir(), "data");
-    if (is_dir(beside)) return beside;
-    if (!is_dir("./data")) report_once("data folder not found: " + beside + " or ./data");
+    const std::vector<std::string> dirs = data_dir_candidates();
+    for (const std::string& dir : dirs)
+        if (holds_game_data(dir)) return dir;
+    std::string tried;
+    for (size_t i = 0; i < dirs.size(); ++i)
+        tried += (i == 0 ? "" : i + 1 == dirs.size() ? " or " : ", ") + dirs[i];
+    report_once("data folder not found: " + tried);
     return "./data";
 }
 
@@ -73,18 +141,36 @@ std::string user_dir() {
     const char* app = g_app_name ? g_app_name() : nullptr;
     if (!app || !app[0]) return ".";
     std::string base;
+    const char* xdg = getenv("XDG_DATA_HOME");
+    const char* home = getenv("HOME");
     if (const char* appdata = getenv("APPDATA"); appdata && appdata[0]) {
         base = appdata;
-    } else if (const char* xdg = getenv("XDG_DATA_HOME"); xdg && xdg[0]) {
+    } else if (is_absolute(xdg)) {  // a relative XDG_DATA_HOME is invalid and ignored
         base = xdg;
+    } else if (is_absolute(home)) {
+        base = std::string(home) + "/.local/share";
+    } else if (const std::string account = account_home(); !account.empty()) {
+        base = account + "/.local/share";
     } else {
-        const char* home = getenv("HOME");
-        base = std::string(home && home[0] ? home : ".") + "/.local/share";
+        const std::string dir = private_temp_dir(app);
+        if (dir.empty()) {
+            report_once("no per-user folder: HOME and XDG_DATA_HOME are not set and the account has "
+                        "no home folder; nothing will be saved");
+            return "/nonexistent/" + std::string(app);
+        }
+        report_once("no home folder (HOME and XDG_DATA_HOME are not set, the account has none): "
+                    "keeping this session's files in " + dir + ", which may not survive a restart");
+        return dir;
     }
     const std::string dir = path_join(base, app);
     if (make_dirs(dir) && access(dir.c_str(), W_OK) != 0)
         report_once("per-user folder " + dir + " is not writable: " + strerror(errno));
     return dir;
+}
+
+void report_folders() {
+    fprintf(stderr, "data folder: %s\n", data_dir().c_str());
+    fprintf(stderr, "per-user folder: %s\n", user_dir().c_str());
 }
 
 std::string read_data_file(const std::string& name) {

@@ -3,22 +3,36 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
-// The read-only data folder: the `data` folder beside the executable, else
-// "./data". set_data_dir overrides it (tests); an empty path clears the override.
+// The read-only data folder: the first of data_dir_candidates() that holds the
+// tile catalogue ("tiles.json"); "./data" with a line on the error stream when
+// none does. set_data_dir overrides it (tests); an empty path clears the override.
 std::string data_dir();
 void set_data_dir(const std::string& path);
 
+// Where the data folder is looked for, in order: the `data` folder beside the
+// executable (a build folder), "./data", the installed data folder relative to
+// the executable (bin/../share/murkwell, so a moved install tree still works),
+// then the installed data folder of the configured prefix.
+std::vector<std::string> data_dir_candidates();
+
 // The per-user folder, created (mode 0700) on every call: $APPDATA/<app name>,
-// else $XDG_DATA_HOME/<app name>, else ~/.local/share/<app name>; "." when the
-// driver has no application name. A folder that cannot be made or written is
-// reported once on the error stream.
+// else $XDG_DATA_HOME/<app name> (when absolute), else
+// $HOME/.local/share/<app name>, else the account's home folder from the user
+// database; "." when the driver has no application name. Without any home a
+// private $TMPDIR/<app name>-<uid> folder keeps the session's files. Every
+// problem (no home, a folder that cannot be made or written) is reported once
+// on the error stream.
 std::string user_dir();
 
 // Where user_dir() reads the application name from. The driver wires its own
 // app_name here when it is linked; a program without the driver (the level
 // service) leaves it unset and has no per-user folder (".").
 void set_user_dir_name(const char* (*app_name)());
+
+// Says on the error stream where the data and the per-user files are.
+void report_folders();
 
 // The whole file data_dir()/name; empty when missing. Silent.
 std::string read_data_file(const std::string& name);

@@ -1,3 +1,3 @@
 #include "screens/edit.h"
 
-Edit::Edit(game* g) : State(g) {}
+Edit::Edit(game* g) : Screen(g) {}

@@ -1,9 +1,9 @@
 // Edit: the map editor.
 #pragma once
 
-#include "core/state.h"
+#include "screens/screen.h"
 
-class Edit : public State {
+class Edit : public Screen {
 public:
     explicit Edit(game* g);
 };

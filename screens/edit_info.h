@@ -1,9 +1,11 @@
 // EditInfo: editor: title and options of the map.
 #pragma once
 
-#include "core/state.h"
+#include "screens/screen.h"
 
-class EditInfo : public State {
+class EditInfo : public Screen {
 public:
     explicit EditInfo(game* g);
+    void paint() override;  // over the level
+    void frame() override;  // the root's tick
 };

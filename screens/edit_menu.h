@@ -1,9 +1,11 @@
 // EditMenu: the editor menu.
 #pragma once
 
-#include "core/state.h"
+#include "screens/screen.h"
 
-class EditMenu : public State {
+class EditMenu : public Screen {
 public:
     explicit EditMenu(game* g);
+    void paint() override;  // over the level
+    void frame() override;  // the root's tick
 };

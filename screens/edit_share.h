@@ -1,9 +1,11 @@
 // EditShare: editor: share the map online.
 #pragma once
 
-#include "core/state.h"
+#include "screens/screen.h"
 
-class EditShare : public State {
+class EditShare : public Screen {
 public:
     explicit EditShare(game* g);
+    void paint() override;  // over the level
+    void frame() override;  // the root's tick
 };

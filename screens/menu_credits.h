@@ -1,9 +1,10 @@
 // MenuCredits: the credits.
 #pragma once
 
-#include "core/state.h"
+#include "screens/screen.h"
 
-class MenuCredits : public State {
+class MenuCredits : public Screen {
 public:
     explicit MenuCredits(game* g);
+    void paint() override;  // as a menu
 };

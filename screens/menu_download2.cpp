@@ -1,3 +1,3 @@
 #include "screens/menu_download2.h"
 
-MenuDownload2::MenuDownload2(game* g) : State(g) {}
+MenuDownload2::MenuDownload2(game* g) : Screen(g) {}

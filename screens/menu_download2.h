@@ -1,9 +1,9 @@
 // MenuDownload2: online levels: the list of one category.
 #pragma once
 
-#include "core/state.h"
+#include "screens/screen.h"
 
-class MenuDownload2 : public State {
+class MenuDownload2 : public Screen {
 public:
     explicit MenuDownload2(game* g);
 };

@@ -1,3 +1,3 @@
 #include "screens/menu_edit.h"
 
-MenuEdit::MenuEdit(game* g) : State(g) {}
+MenuEdit::MenuEdit(game* g) : Screen(g) {}

@@ -1,9 +1,9 @@
 // MenuEdit: the list of the user's own maps.
 #pragma once
 
-#include "core/state.h"
+#include "screens/screen.h"
 
-class MenuEdit : public State {
+class MenuEdit : public Screen {
 public:
     explicit MenuEdit(game* g);
 };

@@ -1,3 +1,5 @@
 #include "screens/menu_error.h"
 
-MenuError::MenuError(game* g) : State(g) {}
+MenuError::MenuError(game* g) : Screen(g) {}
+
+void MenuError::frame() { screen_tick(root); }

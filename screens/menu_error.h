@@ -1,9 +1,10 @@
 // MenuError: the error message screen.
 #pragma once
 
-#include "core/state.h"
+#include "screens/screen.h"
 
-class MenuError : public State {
+class MenuError : public Screen {
 public:
     explicit MenuError(game* g);
+    void frame() override;  // the root's tick
 };

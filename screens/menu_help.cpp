@@ -1,3 +1,5 @@
 #include "screens/menu_help.h"
 
-MenuHelp::MenuHelp(game* g) : State(g) {}
+MenuHelp::MenuHelp(game* g) : Screen(g) {}
+
+void MenuHelp::paint() { paint_as_menu(root); }

@@ -1,9 +1,10 @@
 // MenuHelp: the help.
 #pragma once
 
-#include "core/state.h"
+#include "screens/screen.h"
 
-class MenuHelp : public State {
+class MenuHelp : public Screen {
 public:
     explicit MenuHelp(game* g);
+    void paint() override;  // as a menu
 };

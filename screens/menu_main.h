@@ -1,9 +1,11 @@
 // MenuMain: the main menu.
 #pragma once
 
-#include "core/state.h"
+#include "screens/screen.h"
 
-class MenuMain : public State {
+class MenuMain : public Screen {
 public:
     explicit MenuMain(game* g);
+    void paint() override;  // as a menu
+    void frame() override;  // the root's tick
 };

@@ -1,9 +1,10 @@
 // MenuPlay: the list of playable levels.
 #pragma once
 
-#include "core/state.h"
+#include "screens/screen.h"
 
-class MenuPlay : public State {
+class MenuPlay : public Screen {
 public:
     explicit MenuPlay(game* g);
+    void paint() override;  // over the level
 };

@@ -1,9 +1,11 @@
 // MenuSettings: the settings.
 #pragma once
 
-#include "core/state.h"
+#include "screens/screen.h"
 
-class MenuSettings : public State {
+class MenuSettings : public Screen {
 public:
     explicit MenuSettings(game* g);
+    void paint() override;  // as a menu
+    void frame() override;  // the root's tick
 };

@@ -1,17 +1,10 @@
 #include "screens/rewind.h"
 
-#include <GL/gl.h>
-
-#include "gfx/world_draw.h"
+#include "screens/screen.h"
 #include "world/rewind.h"
 
 Rewind::Rewind(game* g) : State(g) {}
 
-void Rewind::paint() {
-    camera_setup(*g, 0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthMask(GL_TRUE);
-    world_draw(*g);
-}
+void Rewind::paint() { paint_level_scene(*g); }
 
 void Rewind::frame() { rewind_step(*g); }

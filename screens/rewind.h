@@ -1,4 +1,6 @@
-// Rewind: rewinding over the level.
+// Rewind: the recent history played backwards over the level, one snapshot a
+// frame, then play resumes. It has no widgets and ignores input: once started,
+// a rewind runs through every snapshot kept.
 #pragma once
 
 #include "core/state.h"

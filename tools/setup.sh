@@ -16,6 +16,8 @@ packages=(
   libmicrohttpd-dev
   # browser hand-off
   xdg-utils
+  # install, package and their validators
+  dpkg-dev file lintian desktop-file-utils appstream man-db groff-base systemd
   # asset generators (tools/)
   python3-pil python3-numpy sox libsox-fmt-all vorbis-tools fonts-dejavu-core
 )

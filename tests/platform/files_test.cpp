@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -92,8 +93,50 @@ TEST_F(FilesTest, DataFileIsReadWholeWithNulBytes) {
 
 TEST_F(FilesTest, DataFolderBesideTheExecutable) {
     set_data_dir("");
-    // The test binary's folder has no data folder; the fallback is ./data.
+    // The test binary's folder has no data folder and neither has the working
+    // folder; with nothing installed either the fallback is ./data.
+    std::string dir;
+    test::stderr_of([&] { dir = data_dir(); });
+    if (!test::file_exists(data_dir_candidates().back() + "/tiles.json")) {
+        EXPECT_EQ(dir, "./data");
+    }
+}
+
+TEST_F(FilesTest, DataFolderSearchOrderEndsAtTheInstalledFolders) {
+    const std::vector<std::string> dirs = data_dir_candidates();
+    ASSERT_EQ(dirs.size(), 4u);
+    const std::string exe = test::run("readlink -f /proc/" + std::to_string(getpid()) + "/exe");
+    const std::string exe_dir = exe.substr(0, exe.rfind('/'));
+    EXPECT_EQ(dirs[0], exe_dir + "/data");
+    EXPECT_EQ(dirs[1], "./data");
+    // bin/../share/murkwell beside this program's folder, spelled without "..".
+    EXPECT_EQ(dirs[2], exe_dir.substr(0, exe_dir.rfind('/')) + "/share/murkwell");
+    EXPECT_EQ(dirs[3].front(), '/');
+    EXPECT_EQ(dirs[3].substr(dirs[3].size() - 15), "/share/murkwell");
+}
+
+TEST_F(FilesTest, WorkingFolderDataThatHoldsTheGameIsUsed) {
+    set_data_dir("");
+    char old_cwd[4096];
+    ASSERT_NE(getcwd(old_cwd, sizeof old_cwd), nullptr);
+    ASSERT_EQ(chdir(tmp.path().c_str()), 0);
+    mkdir("data", 0700);
+    test::write_file("data/tiles.json", "[]");
     EXPECT_EQ(data_dir(), "./data");
+    ASSERT_EQ(chdir(old_cwd), 0);
+}
+
+TEST_F(FilesTest, RelativeXdgDataHomeIsIgnored) {
+    test::ScopedEnv no_appdata("APPDATA", nullptr);
+    test::ScopedEnv xdg("XDG_DATA_HOME", "relative/share");
+    test::ScopedEnv home("HOME", (tmp.path() + "/home").c_str());
+    EXPECT_EQ(user_dir(), tmp.path() + "/home/.local/share/Murkwell");
+}
+
+TEST_F(FilesTest, FoldersInUseAreReported) {
+    set_data_dir(tmp.path());
+    const std::string log = test::stderr_of([] { report_folders(); });
+    EXPECT_EQ(log, "data folder: " + tmp.path() + "\nper-user folder: " + tmp.path() + "/Murkwell\n");
 }
 
 }  // namespace

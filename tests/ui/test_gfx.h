@@ -15,6 +15,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/event.h"
@@ -161,6 +162,7 @@ struct Recorder {
     int tx = 0, ty = 0;
     int clip_depth = 0;
     int max_clip_depth = 0;
+    std::vector<std::pair<int, int>> clips;  // the size of every clip_push, in order
     std::map<std::string, int> images;
 
     void record(Call c) {
@@ -249,8 +251,9 @@ inline void install() {
         recorder().tx += dx;
         recorder().ty += dy;
     };
-    s.clip_push = [](int, int) {
+    s.clip_push = [](int w, int h) {
         Recorder& r = recorder();
+        r.clips.emplace_back(w, h);
         r.clip_depth += 1;
         if (r.clip_depth > r.max_clip_depth) r.max_clip_depth = r.clip_depth;
     };

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Regenerates the game's look in data/: tiles.json, texture.txt, image.txt,
-font.txt, the PNG atlases under data/img/ and the font licence.
+font.txt, the PNG atlases under data/img/ and the font licence; and the
+desktop icons in dist/icons/.
 
-    /usr/bin/python3 tools/art/build.py [--out DIR] [--jobs N] [--sheets DIR]
+    /usr/bin/python3 tools/art/build.py [--out DIR] [--icons DIR] [--jobs N] [--sheets DIR]
 
 Deterministic: fixed seeds, no time stamps; the same machine writes the same
 bytes every time (tools/art/check.sh proves it).
@@ -20,6 +21,7 @@ from PIL import Image
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
+import app_icon  # noqa: E402
 import chars  # noqa: E402
 import dressing  # noqa: E402
 import fonts  # noqa: E402
@@ -140,6 +142,8 @@ def save_png(img, path, alpha=True):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--out", default=os.path.normpath(os.path.join(HERE, "..", "..", "data")))
+    ap.add_argument("--icons", default=os.path.normpath(os.path.join(HERE, "..", "..", "dist", "icons")),
+                    help="where the desktop icons go")
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--sheets", default=None, help="also write contact sheets into this folder")
     args = ap.parse_args()
@@ -348,6 +352,8 @@ def main():
         for i, e in enumerate(ents):
             fh.write(" " + json.dumps(e) + (",\n" if i + 1 < len(ents) else "\n"))
         fh.write("]\n")
+
+    app_icon.write_icons(args.icons)
 
     if args.sheets:
         write_sheets(args.sheets, img_dir)
