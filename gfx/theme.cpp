@@ -18,6 +18,8 @@ void report_once(const std::string& field, const std::string& line) {
 }
 }  // namespace
 
+const char* const THEME_DEFAULT = "manor";
+
 std::string theme_floor(const std::string& theme) { return theme.empty() ? "floor" : "floor-" + theme; }
 std::string theme_walls(const std::string& theme) { return theme.empty() ? "walls" : "walls-" + theme; }
 
@@ -28,7 +30,7 @@ std::string theme_of(const char* field, size_t size) {
         report_once(bytes, "world_draw: the level's theme is not text, drawing the default\n");
         return "";
     }
-    if (name.empty()) return "";
+    if (name.empty() || name == THEME_DEFAULT) return "";
     if (image_described(theme_floor(name)) && image_described(theme_walls(name))) return name;
     report_once(bytes, "world_draw: no theme \"" + name + "\", drawing the default\n");
     return "";

@@ -171,6 +171,10 @@ TEST_F(WorldDraw, ALevelsThemeDressesItsFloorAndWalls) {
     std::string log;
     const Frame plain = with_theme("", &log);
     EXPECT_EQ(log.find("theme"), std::string::npos) << log;
+    // The default look by its name.
+    const Frame manor = with_theme("manor", &log);
+    EXPECT_EQ(log.find("theme"), std::string::npos) << log;
+    EXPECT_EQ(manor.rgb, plain.rgb);
     const Frame museum = with_theme("museum", &log);
     EXPECT_EQ(log.find("world_draw"), std::string::npos) << log;
     const Frame warehouse = with_theme("warehouse", &log);
