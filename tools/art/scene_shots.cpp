@@ -1,8 +1,10 @@
-// Renders a fixed test level through the game's own world renderer into PNG
-// pictures: the play view at the starting zoom, at zoom 25 and at the farthest
-// zoom from several headings, close-ups, an EMP, each theme, and the editor's
-// overhead view. Used to judge the artwork (tools/art/shots.sh) and to make the
-// README's screenshots.
+// Renders levels through the game's own world renderer into PNG pictures: a
+// fixed test level (rooms, guards, every lamp colour, dark patches, craters,
+// props, targets, exits, blasts) in the play view at the starting zoom, at zoom
+// 25 and at the farthest zoom from several headings, close-ups, an EMP, each
+// theme and the editor's views; then every shipped level (game.db and
+// featured.db of the data folder) as play starts and from afar. Used to judge
+// the artwork (tools/art/shots.sh) and to make the README's screenshots.
 //
 //     scene_shots OUT_DIR [DATA_DIR]
 //
@@ -12,6 +14,7 @@
 #include <SDL.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +25,7 @@
 
 #include "core/game.h"
 #include "core/state.h"
+#include "db/mydb.h"
 #include "gfx/graphics.h"
 #include "gfx/world_draw.h"
 #include "platform/canvas.h"
@@ -30,6 +34,7 @@
 #include "world/ascii.h"
 #include "world/catalogue.h"
 #include "world/model.h"
+#include "world/storage.h"
 
 namespace {
 
@@ -158,6 +163,59 @@ std::unique_ptr<game> make_scene() {
     return g;
 }
 
+// Draws the current scene of g into OUT_DIR/name.png; false when it cannot be written.
+bool shoot(game& g, const std::string& out_dir, const std::string& name) {
+    glViewport(0, 0, 960, 720);
+    glClearColor(0, 0, 0, 1);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    world_draw(g);
+    const std::string path = out_dir + "/" + name + ".png";
+    const bool ok = write_png(path, 960, 720, read_back(960, 720));
+    video_swap();
+    printf(ok ? "%s\n" : "scene_shots: cannot write %s\n", path.c_str());
+    return ok;
+}
+
+// Every level of a level database: as play starts (the starting zoom on the
+// agent, its beam showing) and from the farthest zoom over the whole map.
+int shoot_database(game& g, const std::string& out_dir, const std::string& path) {
+    MyDB db;
+    db.db_open(path);
+    int failed = 0;
+    for (const Row& row : db.query("select id, name from levels order by name")) {
+        const std::string id = row.at("id"), name = row.at("name");
+        if (!logic_load(g, db, id)) continue;
+        level& lv = g.level;
+        g.state = STATE_LEVEL;
+        top_view = 0;
+        lv.emp_time = 0;
+        lv.mouse_x = lv.mouse_y = -100;
+        lv.cam_angle = lv.cam_angle_target = 0;
+        if (const actor* p = find_actor(g, ACTOR_PLAYER)) {
+            lv.look_x = p->x;
+            lv.look_y = p->y;
+        }
+        lv.cam_dist = lv.zoom_target = 12.5f;
+        failed += !shoot(g, out_dir, "level-" + name);
+        // The middle of everything drawn, from afar.
+        int x0 = MAP_MAX, y0 = MAP_MAX, x1 = MAP_MIN, y1 = MAP_MIN;
+        for (int y = MAP_MIN; y <= MAP_MAX; ++y)
+            for (int x = MAP_MIN; x <= MAP_MAX; ++x)
+                if (lv.map[cell_index(x, y)] != 0) {
+                    x0 = std::min(x0, x), x1 = std::max(x1, x);
+                    y0 = std::min(y0, y), y1 = std::max(y1, y);
+                }
+        if (x0 <= x1) {
+            lv.look_x = float(x0 + x1) / 2;
+            lv.look_y = float(y0 + y1) / 2;
+        }
+        lv.cam_dist = lv.zoom_target = 50;
+        failed += !shoot(g, out_dir, "level-" + name + "-far");
+    }
+    return failed;
+}
+
 struct Shot {
     std::string name;
     int state;        // STATE_LEVEL, or STATE_EDIT for the editor's views
@@ -235,20 +293,10 @@ int main(int argc, char** argv) {
         for (actor& a : lv.actors)
             if (a.active && a.kind == ACTOR_PLAYER) a.has_moved = s.start ? 0 : 1;
 
-        glViewport(0, 0, 960, 720);
-        glClearColor(0, 0, 0, 1);
-        glClearDepth(1.0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        world_draw(*g);
-        const std::string path = out_dir + "/" + s.name + ".png";
-        if (write_png(path, 960, 720, read_back(960, 720))) {
-            printf("%s\n", path.c_str());
-        } else {
-            printf("scene_shots: cannot write %s\n", path.c_str());
-            ++failed;
-        }
-        video_swap();
+        failed += !shoot(*g, out_dir, s.name);
     }
+    for (const char* db : {"game.db", "featured.db"})
+        failed += shoot_database(*g, out_dir, path_join(data_dir(), db));
     graphics_free();
     SDL_Quit();
     return failed ? 1 : 0;
