@@ -139,9 +139,9 @@ void app_init(game& g, const LaunchOptions* launch) {
             int((sizeof g.rewind_store_slot + sizeof g.rewind_pos) / 1024));
     fprintf(stderr, "sizeof(game) = %dk\n", int(sizeof(game) / 1024));
 
-    // 17. The menu music.
-    g_handles.menu_music = stream_get("menus");
-    stream_play(g_handles.menu_music, float(g.settings.music_volume) / 100.0f, 0.0f);
+    // 17. The menu music (unless the screen entered above started it already).
+    music_play_menus(float(g.settings.music_volume) / 100.0f);
+    g_handles.menu_music = stream_get(MUSIC_MENUS);
 }
 
 void app_event(game& g, Event e) {

@@ -2,7 +2,17 @@
 
 #include <cstdio>
 
+#include "sound/sound.h"
+
 State* state_table[STATE_TABLE_SIZE];
+
+namespace {
+// The screens a level is played on; the level's music plays under all of them.
+bool play_screen(int n) {
+    return n == STATE_LEVEL || n == STATE_PAUSE || n == STATE_REWIND || n == STATE_LEVEL_INTRO ||
+           n == STATE_LEVEL_WIN;
+}
+}  // namespace
 
 bool state_exists(int n) {
     return n >= 0 && n < STATE_TABLE_SIZE && state_table[n] != nullptr;
@@ -20,6 +30,11 @@ void set_state(game& g, int n) {
         return;
     }
     if (State* old = current_state(g)) old->leave();
+    const int from = g.state;
     g.state = n;
+    // Leaving the play screens for any other brings the menus' music back; the
+    // play screen starts the level's own when it is entered.
+    if (play_screen(from) && !play_screen(n))
+        music_play_menus(float(g.settings.music_volume) / 100.0f);
     state_table[n]->enter();
 }

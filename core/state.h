@@ -55,7 +55,8 @@ State* current_state(const game& g);
 
 // Leaves the current screen (if there is one) and enters screen n. Entering the
 // current number again rebuilds it. An empty or out-of-range n is refused with a
-// diagnostic and nothing changes.
+// diagnostic and nothing changes. Going from a play screen (the level, pause,
+// rewind, intro, won) to any other starts the menus' music again.
 void set_state(game& g, int n);
 
 // True when n names a filled entry of the table.

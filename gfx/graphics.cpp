@@ -7,6 +7,7 @@
 // array pointers. Without a GL window they do nothing.
 #include <GL/gl.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,13 @@ void translate2d(int dx, int dy) {
     if (graphics_has_gl()) glTranslatef(float(dx), float(dy), 0);
 }
 
+namespace {
+// The nearest whole canvas unit. A line of text starts there: glyph texels then
+// fall on whole pixels, where a start on half a pixel would blur every glyph
+// across two columns (or rows) and dim it.
+float whole_unit(float v) { return std::floor(v + 0.5f); }
+}  // namespace
+
 void text_draw(int font, const char* text, float x, float y, float maxw, int align) {
     if (!graphics_has_gl()) return;
     const Font& f = font_entry(font);
@@ -174,8 +182,9 @@ void text_draw(int font, const char* text, float x, float y, float maxw, int ali
     const std::vector<Line> lines = wrap_filtered(f, s, maxw);
     for (size_t k = 0; k < lines.size(); ++k) {
         const Line& line = lines[k];
-        const float ly = y + float(k) * f.height;
-        const float lx = maxw == 0 ? x : x + (maxw - float(line.width)) * float(align + 1) * 0.5f;
+        const float ly = whole_unit(y + float(k) * f.height);
+        const float lx =
+            whole_unit(maxw == 0 ? x : x + (maxw - float(line.width)) * float(align + 1) * 0.5f);
         Rect box{lx, ly, float(line.width), f.height};
         if (!clip_test(box, nullptr)) continue;
         glyphs_draw_bytes(f, s.data() + line.start, size_t(line.end - line.start), lx, ly);
@@ -185,5 +194,5 @@ void text_draw(int font, const char* text, float x, float y, float maxw, int ali
 void glyphs_draw(int font, const char* text, float x, float y) {
     if (!graphics_has_gl()) return;
     const std::string s = filtered_text(text);
-    glyphs_draw_bytes(font_entry(font), s.data(), s.size(), x, y);
+    glyphs_draw_bytes(font_entry(font), s.data(), s.size(), whole_unit(x), whole_unit(y));
 }

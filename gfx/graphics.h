@@ -75,6 +75,9 @@ bool graphics_has_gl();
 int texture_get(const std::string& name);   // 0 when not in "texture.txt"
 int image_get(const std::string& name);     // 0 when not in "image.txt"
 int font_get(const std::string& name);      // 0 when not in "font.txt"
+// True when "image.txt" describes `name`; loads nothing and prints nothing, so
+// optional pictures can be asked about every frame.
+bool image_described(const std::string& name);
 
 // Table entries by index; index 0 (or an index out of range) gives the zeroed
 // entry 0.

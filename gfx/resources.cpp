@@ -246,6 +246,13 @@ int image_get(const std::string& name) {
                        });
 }
 
+bool image_described(const std::string& name) {
+    if (!g_graphics) return false;
+    if (g_graphics->images.names.count(name)) return true;
+    const Json::Value& json = g_graphics->images.json;
+    return json.isObject() && json.find(name.data(), name.data() + name.size()) != nullptr;
+}
+
 int font_get(const std::string& name) {
     if (!g_fonts) return 0;
     return get_by_name(

@@ -14,6 +14,16 @@
 // shipped pictures stand from -1 to 3 with their feet on the ground); glows of
 // blasts grow by 1.5 units, half above and half below; lamps light the scene
 // while they lie within 6 cells of the visible circle on both axes.
+//
+// What makes the scene read at a glance: the moon shines from the north, where
+// the shaded cells south of each wall say it is; lamp colours stay below white
+// so pools keep their hue; dark floor is lifted to a murky blue; targets wear
+// their own pictures unlit, so no lamp, darkness or EMP changes them; crates
+// have pictures of their own; the agent keeps its own colours (unlit, like the
+// pick-ups) with its glow behind it; lamps show their fixture; window-like
+// tiles fill their opening (the exit with light, which also falls on the floor
+// where the agent escapes); the editor's overhead view draws walls pale and
+// unlit. A level's theme field picks its floor and wall pictures (gfx/theme.h).
 #include "gfx/world_draw.h"
 
 #include <GL/gl.h>
@@ -25,6 +35,7 @@
 
 #include "core/state.h"
 #include "gfx/graphics_internal.h"
+#include "gfx/theme.h"
 #include "platform/driver.h"
 #include "world/catalogue.h"
 #include "world/model.h"
@@ -40,6 +51,36 @@ const int MAX_POINT_LIGHTS = 7;    // GL lights 1..7
 const float LIGHT_HEIGHT = 2.45f;  // point lights hang this high over their cell
 const float SPRITE_LIGHT_RAISE = 3.0f;
 const float FLAT = 0.01f;          // shadows, decals and icons lie this far above the floor
+
+// The moon, a directional light from the north and high up: lit wall faces look
+// north, as the shaded cells (one or two south of a wall) say.
+const float MOON_DIRECTION[4] = {0, 40, -20, 0};
+const float MOON[4] = {0.15f, 0.25f, 0.35f, 1};
+const float NIGHT_AMBIENT[4] = {0.075f, 0.125f, 0.175f, 1};
+// Lamp colours by the lamp's value (1 amber, 2 blue, 3 red, 4 violet; any other
+// value amber), and a blast's. They are kept weak enough that the lit floor stays
+// below white in every channel near the lamp, so the pool shows the lamp's hue
+// instead of clipping to yellow, cyan or magenta.
+struct LightColour {
+    float r, g, b;
+};
+const LightColour LAMP_COLOURS[5] = {
+    {6.0f, 2.9f, 0.3f},   // amber
+    {6.0f, 2.9f, 0.3f},   // amber
+    {0.3f, 2.6f, 7.0f},   // blue
+    {6.5f, 0.4f, 0.3f},   // red
+    {3.4f, 0.5f, 6.5f},   // violet
+};
+const LightColour BLAST_COLOUR = {36, 20, 6};
+// The dark floor is lit by the night's ambient light alone; this lifts it to a
+// murky blue in which the flagstones still show, so it reads as floor in deep
+// shadow rather than as a hole.
+const float DARK_FLOOR_COLOUR[4] = {1.7f, 1.75f, 2.3f, 1};
+// Walls in the editor's overhead view: unlit and pale, so they stand apart from
+// any floor, lamplit or not.
+const float OVERHEAD_WALL_COLOUR[4] = {1.25f, 1.3f, 1.4f, 1};
+// The cells a guard sees near the agent are marked this strongly.
+const float SEEN_MARK_ALPHA = 0.6f;
 
 // Camera-facing quads of the sprite batches take this normal (lit from above);
 // on dark cells the normal points down so only the ambient light reaches them.
@@ -65,9 +106,10 @@ struct Scene {
     int sprite_img[256];             // per tile number, -1 until looked up
     int icon_img[256];
     int decal_img[256];
+    int pane_img[256];
 
     Scene(game& gr) : g(gr), lv(gr.level) {
-        for (int i = 0; i < 256; ++i) sprite_img[i] = icon_img[i] = decal_img[i] = -1;
+        for (int i = 0; i < 256; ++i) sprite_img[i] = icon_img[i] = decal_img[i] = pane_img[i] = -1;
     }
 };
 
@@ -97,6 +139,10 @@ Visible visible_part(int image) {
                 ratio(o.h, tex.size.h)};
     return v;
 }
+
+// A picture that may be missing from "image.txt": 0 then, without the lookup's
+// "trying load" line (which would come every frame).
+int optional_image(const std::string& name) { return image_described(name) ? image_get(name) : 0; }
 
 int cached_image(int* cache, int tile, const char* prefix, const game& g) {
     if (cache[tile] < 0) {
@@ -128,16 +174,17 @@ void add_flat_image(QuadBatch& b, int image, float x0, float z0, float x1, float
                  z0 + v.y1 * h, y);
 }
 
-// A flat square of side `side` centred on (cx, cz), turned like the screen (the
-// top of the picture away from the viewer).
-void add_flat_screen(Scene& s, QuadBatch& b, int image, float cx, float cz, float side) {
+// A flat square of side `side` centred on (cx, cz) at height y, turned like the
+// screen (the top of the picture away from the viewer).
+void add_flat_screen(Scene& s, QuadBatch& b, int image, float cx, float cz, float side,
+                     float y = FLAT) {
     if (!image) return;
     const Visible v = visible_part(image);
     if (v.empty) return;
     // Picture point (fx, fy) lies at centre + right (fx - 1/2) side - away (fy - 1/2) side.
     const auto at = [&](float fx, float fy) {
         const float r = (fx - 0.5f) * side, a = (0.5f - fy) * side;
-        return Vec3{cx + s.right.x * r + s.away.x * a, FLAT, cz + s.right.z * r + s.away.z * a};
+        return Vec3{cx + s.right.x * r + s.away.x * a, y, cz + s.right.z * r + s.away.z * a};
     };
     batch_add_quad(b, image_gl_texture(image), NORMAL_UP, v.uv, at(v.x0, v.y1), at(v.x1, v.y1),
                    at(v.x0, v.y0), at(v.x1, v.y0), false);
@@ -207,6 +254,136 @@ void add_block(Scene& s, int batch, int gl, int x, int z, float bottom, float to
                            Vec3{x0, bottom, z0}, Vec3{x0, bottom, z1}, Vec3{x0, top, z0},
                            Vec3{x0, top, z1}, true);
     }
+}
+
+// The texture rectangle of a whole picture (texture units), or an empty one.
+Rect image_uv(int image) {
+    const Image& img = image_entry(image);
+    const Texture& tex = texture_entry(img.texture);
+    return Rect{ratio(img.rect.x, tex.size.w), ratio(img.rect.y, tex.size.h),
+                ratio(img.rect.w, tex.size.w), ratio(img.rect.h, tex.size.h)};
+}
+
+// A box over cell (x, z) from y = bottom to top, shrunk by `inset`, dressed in
+// pictures of its own: the top shows the whole of `top_image`, every side the
+// band of `side_image` from v0 to v1 (fractions of its height, top down), so a
+// stack of boxes can share one picture of the whole elevation. With
+// `dark_sides`, sides facing a dark cell go into the dark-side batch.
+void add_box(Scene& s, int batch, int top_image, int side_image, int x, int z, float bottom,
+             float top, float inset, float v0, float v1, bool dark_sides) {
+    const float x0 = float(x) + inset, x1 = float(x) + 1 - inset;
+    const float z0 = float(z) + inset, z1 = float(z) + 1 - inset;
+    const Rect t = image_uv(top_image);
+    const Rect r = image_uv(side_image);
+    const Rect side{r.x, r.y + v0 * r.h, r.w, (v1 - v0) * r.h};
+    const int top_gl = image_gl_texture(top_image), side_gl = image_gl_texture(side_image);
+    batch_add_quad(g_batches[batch], top_gl, NORMAL_UP, t, Vec3{x0, top, z1}, Vec3{x1, top, z1},
+                   Vec3{x0, top, z0}, Vec3{x1, top, z0}, true);
+    struct Side {
+        int dx, dz;
+        Vec3 normal, p1, p2;  // bottom corners, left to right as seen from outside
+    };
+    const Side sides[4] = {
+        {0, 1, Vec3{0, 0, 1}, Vec3{x0, 0, z1}, Vec3{x1, 0, z1}},
+        {1, 0, Vec3{1, 0, 0}, Vec3{x1, 0, z1}, Vec3{x1, 0, z0}},
+        {0, -1, Vec3{0, 0, -1}, Vec3{x1, 0, z0}, Vec3{x0, 0, z0}},
+        {-1, 0, Vec3{-1, 0, 0}, Vec3{x0, 0, z0}, Vec3{x0, 0, z1}},
+    };
+    for (const Side& f : sides) {
+        const bool dark = dark_sides && (cell_flags(s.g, x + f.dx, z + f.dz) & CELL_DARK);
+        QuadBatch& b = g_batches[dark ? BATCH_DARK_SIDE : batch];
+        batch_add_quad(b, side_gl, f.normal, side, Vec3{f.p1.x, bottom, f.p1.z},
+                       Vec3{f.p2.x, bottom, f.p2.z}, Vec3{f.p1.x, top, f.p1.z},
+                       Vec3{f.p2.x, top, f.p2.z}, true);
+    }
+}
+
+// A target: base, shaft, cap and crown, dressed in the target's own pictures
+// and drawn unlit, so it reads the same under every lamp, in the dark and
+// during an EMP.
+void add_target(Scene& s, int x, int z) {
+    const int top = optional_image("target-top"), side = optional_image("target-side");
+    static const struct {
+        float bottom, top, inset;
+    } parts[4] = {{0, 0.35f, 0}, {0.35f, 2.15f, 0.125f}, {2.15f, 2.5f, 0}, {2.5f, 2.675f, 0.25f}};
+    const float height = parts[3].top;
+    for (const auto& p : parts) {
+        if (top && side)
+            add_box(s, BATCH_TINTED, top, side, x, z, p.bottom, p.top, p.inset,
+                    (height - p.top) / height, (height - p.bottom) / height, false);
+        else  // a data folder without them: the stone of the walls
+            add_block(s, BATCH_TINTED, s.walls_gl, x, z, p.bottom, p.top, p.inset, TILE_PILLAR);
+    }
+}
+
+// A crate in its own pictures, or in the walls' stone when they are missing.
+void add_crate(Scene& s, int x, int z) {
+    const int top = optional_image("crate-top"), side = optional_image("crate-side");
+    if (top && side)
+        add_box(s, BATCH_BLOCK, top, side, x, z, 0, 1.25f, 0, 0, 1, true);
+    else
+        add_block(s, BATCH_BLOCK, s.walls_gl, x, z, 0, 1.25f, 0, TILE_CRATE);
+}
+
+// The light an exit throws on the floor on either side of it, where the agent
+// escapes: the picture "spill-<tile name>" (its top at the window) on each
+// neighbouring floor cell across the wall line, added like a glow.
+void add_spill(Scene& s, int tile, int x, int z, bool along_x) {
+    const char* name = tile_name(s.g, tile);
+    const int image = optional_image("spill-" + std::string(name, strnlen(name, 32)));
+    if (!image) return;  // an exit may come without one
+    const float depth = 1.5f;
+    for (int side = -1; side <= 1; side += 2) {
+        const int nx = along_x ? x : x + side, nz = along_x ? z + side : z;
+        const int t = map_tile(s.lv, nx, nz);
+        if (t <= 0) continue;
+        const int v = tile_view(s.g, t);
+        if (v != TILE_FLOOR && v != TILE_DARK && v != TILE_SPRITE && v != TILE_DECAL) continue;
+        // The window's edge on this side, and the direction into the room.
+        const float ex = along_x ? float(x) : float(x) + (side > 0 ? 1.0f : 0.0f);
+        const float ez = along_x ? float(z) + (side > 0 ? 1.0f : 0.0f) : float(z);
+        const Vec3 e0{ex, FLAT, ez};
+        const Vec3 e1 = along_x ? Vec3{ex + 1, FLAT, ez} : Vec3{ex, FLAT, ez + 1};
+        const Vec3 in = along_x ? Vec3{0, 0, float(side) * depth} : Vec3{float(side) * depth, 0, 0};
+        batch_add_quad(g_batches[BATCH_GLOW], image_gl_texture(image), NORMAL_UP, image_uv(image),
+                       Vec3{e0.x + in.x, FLAT, e0.z + in.z}, Vec3{e1.x + in.x, FLAT, e1.z + in.z}, e0,
+                       e1, false);
+    }
+}
+
+// What fills the opening of a window-like tile (view "window") between its sill
+// and lintel: the picture "pane-<tile name>" across the cell along the wall it
+// sits in. The exit's pane glows (additive) and spills light on the floor; any
+// other pane is drawn unlit, like a pick-up, so bars show against the dark
+// beyond. Overhead, the tile's icon lies on its lintel.
+void add_opening(Scene& s, int tile, int x, int z) {
+    const float cx = float(x) + 0.5f, cz = float(z) + 0.5f;
+    if (!s.mode3d) {
+        const int icon = cached_image(s.icon_img, tile, "icon-", s.g);
+        add_flat_screen(s, g_batches[BATCH_DECAL], icon, cx, cz, 1.0f, 2.5f + FLAT);
+        return;
+    }
+    if (s.pane_img[tile] < 0) {  // a window-like tile may come without a pane
+        const char* name = tile_name(s.g, tile);
+        s.pane_img[tile] = optional_image("pane-" + std::string(name, strnlen(name, 32)));
+    }
+    const int image = s.pane_img[tile];
+    if (!image) return;
+    // Along x when a neighbour on the x axis is part of the wall, else along z.
+    const auto wall_like = [&](int nx, int nz) {
+        const int t = map_tile(s.lv, nx, nz);
+        const int v = t >= 0 ? tile_view(s.g, t) : 0;
+        return v >= TILE_ARCH && v <= TILE_CRATE;
+    };
+    const bool along_x = wall_like(x - 1, z) || wall_like(x + 1, z);
+    const Vec3 a = along_x ? Vec3{float(x), 0, cz} : Vec3{cx, 0, float(z)};
+    const Vec3 b = along_x ? Vec3{float(x) + 1, 0, cz} : Vec3{cx, 0, float(z) + 1};
+    const bool exit = tile_kind(s.g, tile) == TILE_WINDOW;
+    const float lo = 0.5f, hi = 2.0f;
+    batch_add_quad(g_batches[exit ? BATCH_GLOW : BATCH_DECAL], image_gl_texture(image), NORMAL_UP,
+                   image_uv(image), Vec3{a.x, lo, a.z}, Vec3{b.x, lo, b.z}, Vec3{a.x, hi, a.z},
+                   Vec3{b.x, hi, b.z}, false);
+    if (exit) add_spill(s, tile, x, z, along_x);
 }
 
 // A standing object (view "sprite") on cell (x, z): its shadow, and its picture
@@ -330,15 +507,13 @@ void add_tile(Scene& s, int x, int z) {
     case TILE_WINDOW:
         add_block(s, BATCH_BLOCK, s.walls_gl, x, z, 0, 0.5f, 0, view);
         add_block(s, BATCH_BLOCK, s.walls_gl, x, z, 2, 2.5f, 0, view);
+        add_opening(s, tile, x, z);
         break;
     case TILE_PILLAR:
-        add_block(s, BATCH_TINTED, s.walls_gl, x, z, 0, 0.35f, 0, view);
-        add_block(s, BATCH_TINTED, s.walls_gl, x, z, 0.35f, 2.15f, 0.125f, view);
-        add_block(s, BATCH_TINTED, s.walls_gl, x, z, 2.15f, 2.5f, 0, view);
-        add_block(s, BATCH_TINTED, s.walls_gl, x, z, 2.5f, 2.675f, 0.25f, view);
+        add_target(s, x, z);
         break;
     case TILE_CRATE:
-        add_block(s, BATCH_BLOCK, s.walls_gl, x, z, 0, 1.25f, 0, view);
+        add_crate(s, x, z);
         break;
     default:  // "full", "pit", the spawn kinds and unknown views draw nothing
         break;
@@ -369,9 +544,31 @@ void add_actor(Scene& s, const actor& a) {
         return;
     }
     const int flags = cell_flags(s.g, cell_under_x(a), cell_under_y(a));
-    const int batch = (flags & CELL_SHADED) ? BATCH_SHADED_SPRITE : BATCH_SPRITE;
+    int batch = (flags & CELL_SHADED) ? BATCH_SHADED_SPRITE : BATCH_SPRITE;
+    // The agent keeps its own colours under any light, like the pick-ups: the
+    // player has to find it at a glance, in the dark too.
+    if (a.kind == ACTOR_PLAYER) batch = BATCH_DECAL;
     add_upright(s, g_batches[batch], image, cx, cz, width, bottom, bottom + height,
                 (flags & CELL_DARK) ? NORMAL_DOWN : NORMAL_UP);
+}
+
+// A lamp's fixture, "lamp-<value>" (1 to 4; any other value shows lamp 1), or
+// "lamp-off" while an EMP has put the lights out: unlit, since it is the light.
+void add_lamp(Scene& s, const actor& a, bool emp) {
+    if (!std::isfinite(a.x) || !std::isfinite(a.y)) return;
+    static const char* const names[5] = {"lamp-off", "lamp-1", "lamp-2", "lamp-3", "lamp-4"};
+    const int image = optional_image(names[emp ? 0 : (a.value >= 2 && a.value <= 4) ? a.value : 1]);
+    if (!image) return;
+    const Rect& shape = image_entry(image).shape;
+    const float width = 2.5f * shape.w / 96.0f;
+    const float height = float(trunc_int(4.0f * shape.h / 96.0f));
+    const float bottom = 4.0f * shape.y / 96.0f;
+    const float cx = a.x + 0.5f, cz = a.y + 0.5f;
+    if (!s.mode3d)
+        add_flat_screen(s, g_batches[BATCH_DECAL], image, cx, cz, width);
+    else
+        add_upright(s, g_batches[BATCH_DECAL], image, cx, cz, width, bottom, bottom + height,
+                    NORMAL_UP);
 }
 
 // ---- lights ----
@@ -415,15 +612,13 @@ void gather_lights(const Scene& s, bool emp) {
         if (!a.active || !std::isfinite(a.x) || !std::isfinite(a.y)) continue;
         const float x = a.x + 0.5f, z = a.y + 0.5f;
         if (a.kind == ACTOR_BLAST || a.kind == ACTOR_MINI_BLAST) {
-            g_lamps[g_lamp_count++] = Lamp{x, z, 36, 20, 6};
+            const LightColour& c = BLAST_COLOUR;
+            g_lamps[g_lamp_count++] = Lamp{x, z, c.r, c.g, c.b};
         } else if (a.kind == ACTOR_LAMP) {
             const float reach = s.radius + float(LAMP_MARGIN);
             if (std::fabs(x - s.cx) > reach || std::fabs(z - s.cz) > reach) continue;
-            Lamp l{x, z, 18, 10, 0};
-            if (a.value == 2) l = Lamp{x, z, 0, 10, 18};
-            if (a.value == 3) l = Lamp{x, z, 18, 0, 0};
-            if (a.value == 4) l = Lamp{x, z, 7.333f, 0, 18};
-            g_lamps[g_lamp_count++] = l;
+            const LightColour& c = LAMP_COLOURS[a.value >= 1 && a.value <= 4 ? a.value : 0];
+            g_lamps[g_lamp_count++] = Lamp{x, z, c.r, c.g, c.b};
         }
     }
 }
@@ -465,11 +660,11 @@ void draw_overlays(Scene& s) {
             draw_image_upright(s, image_get("white"), px, pz, 0.12f, 3.0f, 5.5f);
         }
         if (playing) {
-            // A little toward the viewer, so it lies over the figure instead of
-            // fighting with it for the same depths.
+            // A little behind the figure, away from the viewer: the figure hides
+            // the middle of the glow, which rims it instead of washing it out.
             glColor4f(1, 1, 1, 0.5f);
-            draw_image_upright(s, image_get("player-glow"), px - s.away.x * 0.3f,
-                               pz - s.away.z * 0.3f, 2.0f, -1.0f, 3.0f);
+            draw_image_upright(s, image_get("player-glow"), px + s.away.x * 0.3f,
+                               pz + s.away.z * 0.3f, 2.0f, -1.0f, 3.0f);
         }
     }
 
@@ -491,7 +686,7 @@ void draw_overlays(Scene& s) {
     if (player && (playing || g.state == STATE_PAUSE)) {
         // Cells near the agent that a guard can see.
         const int unshadow = image_get("unshadow");
-        glColor4f(1, 1, 1, 0.25f);
+        glColor4f(1, 1, 1, SEEN_MARK_ALPHA);
         const int ux = cell_under_x(*player), uz = cell_under_y(*player);
         for (int j = -3; j <= 3; ++j)
             for (int i = -3; i <= 3; ++i) {
@@ -583,10 +778,11 @@ void world_draw(game& g) {
     level& lv = g.level;
     s.editor = g.state == STATE_EDIT;
 
-    // 1. Pictures and camera.
-    const int img_floor = image_get("floor");
+    // 1. Pictures (the floor and walls of the level's theme) and camera.
+    const std::string theme = theme_of(lv.theme, sizeof lv.theme);
+    const int img_floor = image_get(theme_floor(theme));
     s.img_shadow = image_get("shadow");
-    const int img_walls = image_get("walls");
+    const int img_walls = image_get(theme_walls(theme));
     image_get("white");
     image_get("black");
     image_get("decal-none");
@@ -669,15 +865,12 @@ void world_draw(game& g) {
     const bool emp = lv.emp_time > 0;
     if (gl) {
         const GLfloat black[4] = {0, 0, 0, 1};
-        const GLfloat moon[4] = {0.15f, 0.25f, 0.35f, 1};
         const GLfloat green[4] = {0.05f, 0.25f, 0.05f, 1};
-        const GLfloat ambient[4] = {0.075f, 0.125f, 0.175f, 1};
-        const GLfloat dir[4] = {20, 40, 0, 0};
         glLightfv(GL_LIGHT0, GL_AMBIENT, black);
-        glLightfv(GL_LIGHT0, GL_DIFFUSE, emp ? green : moon);
+        glLightfv(GL_LIGHT0, GL_DIFFUSE, emp ? green : MOON);
         glLightfv(GL_LIGHT0, GL_SPECULAR, black);
-        glLightfv(GL_LIGHT0, GL_POSITION, dir);
-        glLightModelfv(GL_LIGHT_MODEL_AMBIENT, emp ? green : ambient);
+        glLightfv(GL_LIGHT0, GL_POSITION, MOON_DIRECTION);
+        glLightModelfv(GL_LIGHT_MODEL_AMBIENT, emp ? green : NIGHT_AMBIENT);
     }
     lv.view_x = s.cx;
     lv.view_y = s.cz;
@@ -732,9 +925,14 @@ void world_draw(game& g) {
             add_tile(s, x, z);
         }
 
-    // 7. Actors, lamps excepted (they only give light).
-    for (const actor& a : lv.actors)
-        if (a.active && a.kind != ACTOR_LAMP) add_actor(s, a);
+    // 7. Actors; a lamp shows its fixture.
+    for (const actor& a : lv.actors) {
+        if (!a.active) continue;
+        if (a.kind == ACTOR_LAMP)
+            add_lamp(s, a, emp);
+        else
+            add_actor(s, a);
+    }
 
     for (int i = 0; i < BATCH_COUNT; ++i) g_stats.quads[i] = g_batches[i].count;
     if (!gl) return;
@@ -743,10 +941,16 @@ void world_draw(game& g) {
     int calls = 0;
     glDisable(GL_CULL_FACE);  // the back faces were rejected while gathering
     glColor4f(1, 1, 1, 1);
+    if (!s.mode3d) {
+        glDisable(GL_LIGHTING);
+        glColor4fv(OVERHEAD_WALL_COLOUR);
+    }
     calls += batch_draw(g_batches[BATCH_BLOCK]);
-    glColor4f(0.25f, 0.75f, 1.5f, 1);
-    calls += batch_draw(g_batches[BATCH_TINTED]);
+    // Targets wear their own colours, unlit.
+    glDisable(GL_LIGHTING);
     glColor4f(1, 1, 1, 1);
+    calls += batch_draw(g_batches[BATCH_TINTED]);
+    glEnable(GL_LIGHTING);
     point_lights_enable(false);
     calls += batch_draw(g_batches[BATCH_DARK_SIDE]);
     point_lights_enable(true);
@@ -754,6 +958,7 @@ void world_draw(game& g) {
     glDisable(GL_LIGHT0);
     calls += batch_draw(g_batches[BATCH_SHADED_FLOOR]);
     point_lights_enable(false);
+    glColor4fv(DARK_FLOOR_COLOUR);
     calls += batch_draw(g_batches[BATCH_DARK_FLOOR]);
     glEnable(GL_LIGHT0);
     point_lights_enable(true);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "gfx/world_draw.h"
+#include "sound/sound.h"
 #include "ui/play_widgets.h"
 #include "ui/widget_gfx.h"
 #include "world/bombs.h"
@@ -52,7 +53,9 @@ int level_exit_state(const game& g) {
     }
 }
 
-void level_music_enter(game&) {}
+void level_music_enter(game& g) {
+    music_play_level(g.level.music, sizeof g.level.music, float(g.settings.music_volume) / 100.0f);
+}
 
 Level::Level(game* g) : Screen(g) {}
 

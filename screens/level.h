@@ -37,6 +37,6 @@ private:
 // would lead back into the level.
 int level_exit_state(const game& g);
 
-// The place where a level's own music (its `music` field) starts when the level
-// is entered; until levels carry music the menu music plays on.
+// Starts the level's own music (the stream its `music` field names, else the
+// play track) when the level is entered; a track already playing plays on.
 void level_music_enter(game& g);

@@ -12,6 +12,7 @@
 #include "platform/data_json.h"
 #include "platform/files.h"
 #include "sound/mixer.h"
+#include "text/text.h"
 
 namespace {
 
@@ -46,6 +47,12 @@ int voice_channel(int handle, int which) { return 2 * handle + which; }
 
 SoundNames g_names;
 std::unique_ptr<SoundTable> g_table;
+
+// The stream the music functions last started, and the level music field that
+// got the last diagnostic.
+int g_music = 0;
+std::string g_music_reported;
+bool g_music_reported_any = false;
 
 bool engine_ready() { return g_table && g_table->engine; }
 
@@ -242,4 +249,63 @@ void sound_shutdown() {
     // The handles died with the table; the parsed lists stay for a later start.
     g_names.sample_handles.clear();
     g_names.stream_handles.clear();
+    g_music = 0;
 }
+
+const char* const MUSIC_PLAY_DEFAULT = "sneak";
+const char* const MUSIC_MENUS = "menus";
+
+namespace {
+bool stream_listed(const std::string& name) {
+    return g_names.music_json.isObject() &&
+           g_names.music_json.find(name.data(), name.data() + name.size()) != nullptr;
+}
+
+// The stream a level's music field selects, and the line to print when the
+// field names nothing playable (empty when all is well).
+std::string select_level_music(const char* field, size_t size, std::string* complaint) {
+    std::string name;
+    if (!field_name(field, size, &name)) {
+        *complaint = std::string("music_play_level: the level's music is not text, playing ") +
+                     MUSIC_PLAY_DEFAULT + "\n";
+        return MUSIC_PLAY_DEFAULT;
+    }
+    if (name.empty()) return MUSIC_PLAY_DEFAULT;
+    if (stream_listed(name)) return name;
+    *complaint = "music_play_level: no stream \"" + name + "\" in music.txt, playing " +
+                 MUSIC_PLAY_DEFAULT + "\n";
+    return MUSIC_PLAY_DEFAULT;
+}
+
+void music_play(const std::string& name, float volume) {
+    const int handle = stream_get(name);
+    if (handle < 1 || handle == g_music) return;
+    stream_play(handle, volume, 0.0f);
+    g_music = handle;
+}
+}  // namespace
+
+std::string level_music_name(const char* field, size_t size) {
+    std::string complaint;
+    return select_level_music(field, size, &complaint);
+}
+
+void music_play_level(const char* field, size_t size, float volume) {
+    if (!engine_ready()) return;
+    std::string complaint;
+    const std::string name = select_level_music(field, size, &complaint);
+    const std::string bytes(field, size);
+    if (!complaint.empty() && !(g_music_reported_any && bytes == g_music_reported)) {
+        g_music_reported = bytes;
+        g_music_reported_any = true;
+        fputs(complaint.c_str(), stderr);
+    }
+    music_play(name, volume);
+}
+
+void music_play_menus(float volume) {
+    if (!engine_ready()) return;
+    music_play(MUSIC_MENUS, volume);
+}
+
+int music_current() { return g_music; }

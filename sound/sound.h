@@ -9,6 +9,7 @@
 // operation returns at once, silently, and every handle is 0.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Slots of the handle tables; handles run from 1 to SOUND_SLOTS - 1.
@@ -41,3 +42,25 @@ void stream_volume(int handle, float volume);
 
 // Stops all sound, frees every source and the table, and releases the engine.
 void sound_shutdown();
+
+// Music by purpose. One stream plays at a time; these start it from its
+// beginning unless it is the one already playing, so a screen may ask on every
+// enter.
+//
+// The menus' stream, "menus".
+void music_play_menus(float volume);
+// A level's stream: the name in the level's music field (`size` bytes) when
+// "music.txt" lists it, else the play track "sneak". An empty field is the play
+// track without a word; a name "music.txt" does not list, or bytes that are not
+// text, get the play track and one line on stderr, once for each such field in
+// a row.
+void music_play_level(const char* field, size_t size, float volume);
+// The stream `field` selects, by the rule of music_play_level (quietly).
+std::string level_music_name(const char* field, size_t size);
+// The handle of the stream these last started (0 before any), for volume
+// changes.
+int music_current();
+
+// The play track a level gets when its music field names no stream.
+extern const char* const MUSIC_PLAY_DEFAULT;  // "sneak"
+extern const char* const MUSIC_MENUS;         // "menus"

@@ -169,3 +169,16 @@ bool base64_decode(const std::string& in, std::string& out) {
     }
     return true;
 }
+
+bool field_name(const char* field, size_t size, std::string* name) {
+    name->clear();
+    for (size_t i = 0; i < size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(field[i]);
+        if (c == 0) {
+            name->assign(field, i);
+            return true;
+        }
+        if (c < 0x20 || c > 0x7e) return false;
+    }
+    return false;
+}

@@ -49,3 +49,9 @@ bool url_decode(const std::string& in, std::string& out);
 // characters, no other bytes (no line breaks), and zero bits after the last
 // byte. False for anything else (out is then partial).
 bool base64_decode(const std::string& in, std::string& out);
+
+// The name held in a fixed-size text field of a level (its music or theme):
+// true, with the bytes before the first NUL in *name, when they are all
+// printable ASCII (0x20..0x7e); false, with *name empty, when a byte is not or
+// the field holds no NUL at all.
+bool field_name(const char* field, size_t size, std::string* name);

@@ -216,7 +216,11 @@ std::vector<std::string> required_images() {
         "floor", "walls", "shadow", "white", "black", "unshadow", "player-glow", "decal-none",
         "player", "guard", "blank", "icon-bomb1", "icon-bomb2", "icon-bomb3", "icon-bomb4",
         "icon-arrow4", "icon-arrow6", "icon-arrow8", "logo", "box", "box1", "box2", "box3",
-        "bar1", "stars", "skulls", "bomb1", "bomb2", "bomb3", "bomb4"};
+        "bar1", "stars", "skulls", "bomb1", "bomb2", "bomb3", "bomb4",
+        // The world's dressing: targets, crates, lamp fixtures (lit, and out
+        // during an EMP), and the themes' floors and walls.
+        "target-top", "target-side", "crate-top", "crate-side", "lamp-1", "lamp-2", "lamp-3",
+        "lamp-4", "lamp-off", "floor-museum", "walls-museum", "floor-warehouse", "walls-warehouse"};
     char buf[64];
     for (int c = 0; c <= 8; c++) {
         snprintf(buf, sizeof buf, "blast-%d", c);
@@ -253,6 +257,14 @@ TEST_F(Artwork, EveryRequiredNameResolves) {
         }
         if (view == "sprite") {
             EXPECT_TRUE(images_->isMember(name)) << "no image for standing tile " << name;
+        }
+        // Every window-like tile fills its opening; an exit also lights the
+        // floor in front of it.
+        if (view == "window") {
+            EXPECT_TRUE(images_->isMember("pane-" + name)) << "no pane-" << name;
+        }
+        if (t.get("type", "").asString() == "window") {
+            EXPECT_TRUE(images_->isMember("spill-" + name)) << "no spill-" << name;
         }
     }
 }
@@ -377,10 +389,30 @@ TEST_F(Artwork, ActorFramesShareOneShape) {
     }
 }
 
+// A theme is a pair of pictures, "floor-<name>" and "walls-<name>"; a level
+// naming only half a theme would be drawn with the default look.
+TEST_F(Artwork, ThemesComeInFloorAndWallPairs) {
+    int themes = 0;
+    for (const std::string& name : images_->getMemberNames()) {
+        if (name.rfind("floor-", 0) == 0) {
+            ++themes;
+            EXPECT_TRUE(images_->isMember("walls-" + name.substr(6))) << name << " without its walls";
+        }
+        if (name.rfind("walls-", 0) == 0) {
+            EXPECT_TRUE(images_->isMember("floor-" + name.substr(6))) << name << " without its floor";
+        }
+    }
+    EXPECT_GE(themes, 2);
+}
+
 // The frame images are split in ninths by frame_draw; each needs a texture of
-// its own, used whole.
+// its own, used whole. So do the floor and wall sheets: the world renderer tiles
+// them by fifths of their texture.
 TEST_F(Artwork, FrameImagesOwnTheirWholeTexture) {
-    for (const char* name : {"box", "box1", "box2", "box3", "bar1", "floor", "walls"}) {
+    std::vector<std::string> names = {"box", "box1", "box2", "box3", "bar1", "floor", "walls"};
+    for (const std::string& name : images_->getMemberNames())
+        if (name.rfind("floor-", 0) == 0 || name.rfind("walls-", 0) == 0) names.push_back(name);
+    for (const std::string& name : names) {
         const Json::Value& img = (*images_)[name];
         const Json::Value& size = (*textures_)[img["texture"].asString()]["rect"];
         EXPECT_EQ(img["rect"]["x"].asInt(), 0) << name;

@@ -72,6 +72,13 @@ public:
                 holes.push_back((x + y) % 2 ? Rgba{0, 200, 0, 255} : Rgba{255, 0, 0, 0});
         write_tga(d + "/holes.tga", 4, 4, holes);
         write_tga(d + "/glyphs.tga", 32, 16, solid(32, 16, {255, 255, 255, 255}));
+        // One-pixel columns, white and black in turn: sharp only when drawn on
+        // whole pixels.
+        std::vector<Rgba> stripes;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 32; ++x)
+                stripes.push_back(x % 2 ? Rgba{0, 0, 0, 255} : Rgba{255, 255, 255, 255});
+        write_tga(d + "/stripes.tga", 32, 16, stripes);
         // Quarters: red, green over blue, white.
         std::vector<Rgba> quarters;
         for (int y = 0; y < 16; ++y)
@@ -86,6 +93,7 @@ public:
             "ninths": {"fname": "ninths.tga", "rect": {"w": 24, "h": 24}},
             "holes": {"fname": "holes.tga", "rect": {"w": 4, "h": 4}},
             "glyphs": {"fname": "glyphs.tga", "rect": {"w": 32, "h": 16}},
+            "stripes": {"fname": "stripes.tga", "rect": {"w": 32, "h": 16}},
             "quarters": {"fname": "quarters.tga", "rect": {"w": 32, "h": 16}},
             "broken": {"fname": "broken.png", "rect": {"w": 8, "h": 8}},
             "logged": {"fname": "red.tga", "rect": {"w": 8, "h": 8}},
@@ -110,7 +118,9 @@ public:
                                           "\"rect\": {\"w\": 32, \"h\": 16}, \"chars\": [" +
                                               chars + "]}, \"half\": {\"height\": 16, \"texture\": "
                                               "\"quarters\", \"rect\": {\"w\": 64, \"h\": 32}, "
-                                              "\"chars\": [" + half_chars + "]}}");
+                                              "\"chars\": [" + half_chars + "]}, \"s\": {\"height\": 16, "
+                                              "\"texture\": \"stripes\", \"rect\": {\"w\": 32, \"h\": 16}, "
+                                              "\"chars\": [" + chars + "]}}");
         if (xvfb_->ok()) rt::open_graphics(d);
     }
     static void TearDownTestSuite() {
@@ -232,6 +242,35 @@ TEST_F(Draw2D, TextIsDrawnGlyphByGlyphAlignedAndClipped) {
     EXPECT_TRUE(is(fr.at(21, 608), 0, 0, 0));
     EXPECT_TRUE(is(fr.at(3 * 280 + 1, 658), 255, 255, 255));  // from the second call
     EXPECT_TRUE(is(fr.at(901, 658), 0, 0, 0));
+}
+
+// A line whose left edge or top lands on half a pixel (centred in a width
+// one unit wider than the line, or placed at y + 0.5) is moved to the nearest
+// whole pixel: its one-pixel stripes come out as crisp as when drawn there, not
+// smeared to grey.
+TEST_F(Draw2D, TextLinesStartOnWholePixels) {
+    const int f = font_get("s");  // glyph 'A' shows eight stripes, 'B' another eight
+    glyphs_draw(f, "AB", 301, 100);             // the reference, on whole pixels
+    text_draw(f, "AB", 300, 200, 17, 0);        // centred: 300 + (17 - 16) / 2 = 300.5
+    text_draw(f, "AB", 301, 300.5f, 0, -1);     // top on half a pixel
+    glyphs_draw(f, "AB", 300.5f, 400.5f);       // both
+    text_draw(f, "AB", 301.25f, 500, 0, -1);    // a quarter: nearest is 301
+    const Frame fr = rt::read_frame("text_whole_pixels");
+    // The reference itself: alternating full white and black columns.
+    for (int x = 301; x < 317; ++x)
+        ASSERT_TRUE(is(fr.at(x, 108), (x - 301) % 2 ? 0 : 255, (x - 301) % 2 ? 0 : 255,
+                       (x - 301) % 2 ? 0 : 255, 20))
+            << x << ": " << fr.at(x, 108).r;
+    for (int top : {200, 301, 401, 500}) {
+        for (int x = 296; x < 322; ++x)
+            EXPECT_NEAR(fr.at(x, top + 8).r, fr.at(x, 108).r, 20) << "line at " << top << ", x " << x;
+        // The rows just above and below the line stay empty, and its first and
+        // last rows are whole: no row is shared half and half with the next.
+        EXPECT_TRUE(is(fr.at(302, top - 1), 0, 0, 0, 20)) << top;
+        EXPECT_TRUE(is(fr.at(301, top), 255, 255, 255, 20)) << top;
+        EXPECT_TRUE(is(fr.at(301, top + 15), 255, 255, 255, 20)) << top;
+        EXPECT_TRUE(is(fr.at(301, top + 16), 0, 0, 0, 20)) << top;
+    }
 }
 
 TEST_F(Draw2D, GlyphsAreAddressedByTheFontsOwnRectangle) {

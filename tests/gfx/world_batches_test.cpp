@@ -81,6 +81,24 @@ struct Batches : ::testing::Test {
         }
         return n;
     }
+    // True when the quad's texture rectangle lies inside the named picture's
+    // (without a window every picture has texture 0, so the rectangle tells).
+    static bool shows(const Quad& q, const char* name) {
+        const Image& img = image_entry(image_get(name));
+        const Texture& tex = texture_entry(img.texture);
+        if (img.index == 0 || tex.size.w <= 0 || tex.size.h <= 0) return false;
+        const float u0 = img.rect.x / tex.size.w, u1 = (img.rect.x + img.rect.w) / tex.size.w;
+        const float v0 = img.rect.y / tex.size.h, v1 = (img.rect.y + img.rect.h) / tex.size.h;
+        for (const QuadVertex& v : q.v)
+            if (v.u < u0 - 1e-5f || v.u > u1 + 1e-5f || v.v < v0 - 1e-5f || v.v > v1 + 1e-5f) return false;
+        return true;
+    }
+    int quads_showing(int batch, const char* name) {
+        const QuadBatch& b = world_batch(batch);
+        int n = 0;
+        for (int i = 0; i < b.count; ++i) n += shows(b.quads[size_t(i)], name);
+        return n;
+    }
 };
 
 TEST(BatchAddQuad, RejectsQuadsFacingAwayFromTheEyeAndKeepsTheCornerOrder) {
@@ -297,7 +315,71 @@ TEST_F(Batches, StandingObjectsAreUprightOrIconsOverhead) {
     EXPECT_EQ(quads(BATCH_SPRITE), 3);
 }
 
-TEST_F(Batches, ActorsStandOnTheirCellsBlastsGlowLampsOnlyLight) {
+// The exit window glows in its opening and throws light on the floor on both
+// sides; the barred opening shows its bars; crates and targets wear their own
+// pictures, the targets in the unlit batch.
+TEST_F(Batches, OpeningsCratesAndTargetsWearTheirOwnPictures) {
+    make({
+             "..#..",
+             "#W#A.",
+             "..#..",
+             ".cP..",
+         },
+         STATE_LEVEL);
+    look(32, 32);
+    world_draw(*g);
+    // The exit at (31, 31) sits in a wall running along x: its pane stands
+    // across the cell at z = 31.5, between sill and lintel.
+    ASSERT_EQ(quads_showing(BATCH_GLOW, "pane-window"), 1);
+    const QuadBatch& glow = world_batch(BATCH_GLOW);
+    for (int i = 0; i < glow.count; ++i) {
+        const Quad& q = glow.quads[size_t(i)];
+        if (!shows(q, "pane-window")) continue;
+        for (const QuadVertex& v : q.v) {
+            EXPECT_NEAR(v.z, 31.5, 1e-5);
+            EXPECT_TRUE(v.x == 31 || v.x == 32) << v.x;
+            EXPECT_TRUE(v.y == 0.5f || v.y == 2.0f) << v.y;
+        }
+    }
+    // Light on the floor north and south of it, flat, reaching into each side.
+    EXPECT_EQ(quads_showing(BATCH_GLOW, "spill-window"), 2);
+    EXPECT_EQ(quads_in(BATCH_GLOW, 31, 29.5f, 32, 31), 1);
+    EXPECT_EQ(quads_in(BATCH_GLOW, 31, 32, 32, 33.5f), 1);
+    // The barred opening at (33, 31) continues the wall to its west, so its
+    // bars run along x too; no light spills from it.
+    ASSERT_EQ(quads_showing(BATCH_DECAL, "pane-arch"), 1);
+    EXPECT_EQ(quads_in(BATCH_DECAL, 33, 31.5f, 34, 31.5f), 1);
+    EXPECT_EQ(quads_showing(BATCH_GLOW, "pane-arch"), 0);
+    // The crate at (31, 33): its top and the sides facing the camera, all from
+    // the crate's own pictures.
+    const QuadBatch& blocks = world_batch(BATCH_BLOCK);
+    int crate_top = 0, crate_side = 0;
+    for (int i = 0; i < blocks.count; ++i) {
+        const Quad& q = blocks.quads[size_t(i)];
+        bool inside = true;
+        for (const QuadVertex& v : q.v) inside = inside && v.x > 30.99f && v.x < 32.01f && v.z > 32.99f && v.z < 34.01f;
+        if (!inside) continue;
+        if (shows(q, "crate-top") && q.v[0].ny == 1) ++crate_top;
+        if (shows(q, "crate-side") && q.v[0].ny == 0) ++crate_side;
+    }
+    EXPECT_EQ(crate_top, 1);
+    EXPECT_GE(crate_side, 2);
+    // The target at (32, 33): four blocks, each showing its band of the picture.
+    const QuadBatch& tinted = world_batch(BATCH_TINTED);
+    EXPECT_EQ(quads_showing(BATCH_TINTED, "target-top"), 4);
+    EXPECT_EQ(quads_showing(BATCH_TINTED, "target-side") + 4, tinted.count);
+    EXPECT_GE(tinted.count, 4 + 4 * 2);
+
+    // Overhead, in the editor, each opening shows its icon on its lintel.
+    g->state = STATE_EDIT;
+    top_view = 1;
+    world_draw(*g);
+    EXPECT_EQ(quads_showing(BATCH_DECAL, "icon-window"), 1);
+    EXPECT_EQ(quads_showing(BATCH_DECAL, "icon-arch"), 1);
+    EXPECT_EQ(quads_showing(BATCH_GLOW, "pane-window"), 0);
+}
+
+TEST_F(Batches, ActorsStandOnTheirCellsBlastsGlowLampsShowTheirFixture) {
     make({
              ".....",
              ".G.L.",
@@ -324,11 +406,20 @@ TEST_F(Batches, ActorsStandOnTheirCellsBlastsGlowLampsOnlyLight) {
     const Quad& glow = world_batch(BATCH_GLOW).quads[0];
     EXPECT_NEAR(std::hypot(glow.v[1].x - glow.v[0].x, glow.v[1].z - glow.v[0].z), 5, 1e-4);
     EXPECT_NEAR(glow.v[2].y - glow.v[0].y, 6.5, 1e-4);
+    // The lamp: its lit fixture, unlit itself, standing on its cell.
+    ASSERT_EQ(quads(BATCH_DECAL), 1);
+    const Quad& lamp = world_batch(BATCH_DECAL).quads[0];
+    EXPECT_TRUE(shows(lamp, "lamp-1"));
+    EXPECT_NEAR((lamp.v[0].x + lamp.v[1].x) / 2, 33.5, 1e-4);
+    EXPECT_NEAR((lamp.v[0].z + lamp.v[1].z) / 2, 31.5, 1e-4);
 
-    // An EMP leaves every point light off.
+    // An EMP leaves every point light off, and the lamp shows its dark fixture.
     g->level.emp_time = 10;
     world_draw(*g);
     EXPECT_EQ(world_stats().point_lights, 0);
+    ASSERT_EQ(quads(BATCH_DECAL), 1);
+    EXPECT_TRUE(shows(world_batch(BATCH_DECAL).quads[0], "lamp-off"));
+    EXPECT_FALSE(shows(world_batch(BATCH_DECAL).quads[0], "lamp-1"));
 }
 
 TEST_F(Batches, TheEditorShowsSpawnDecalsAndArrowTrails) {

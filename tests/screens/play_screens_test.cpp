@@ -25,6 +25,7 @@
 #include "screens/level_win.h"
 #include "screens/pause.h"
 #include "screens/states.h"
+#include "sound/sound.h"
 #include "test_support.h"
 #include "ui/stars.h"
 #include "world/ascii.h"
@@ -604,6 +605,48 @@ TEST_F(Play, LeavingGoesWhereTheLevelWasStartedOrToTheMainMenu) {
     frames();
     click(label_with(&screen(STATE_PAUSE).root, "Quit"));
     EXPECT_EQ(g->state, STATE_MENU_MAIN);
+}
+
+// The level's own music starts with the level and plays on under the intro and
+// the pause screen; quitting to the list brings the menus' music back. A level
+// naming a stream that does not exist plays the play track and says so.
+TEST_F(Play, TheLevelsMusicPlaysUnderItAndTheMenusGetTheirsBack) {
+    test::ScopedEnv audio("SDL_AUDIODRIVER", "dummy");
+    testing::internal::CaptureStderr();
+    sound_init();
+    load_sound_names();
+    music_play_menus(0.5f);  // as at start-up
+    const int menus = stream_get("menus"), tension = stream_get("tension"), sneak = stream_get("sneak");
+    testing::internal::GetCapturedStderr();
+    ASSERT_GT(menus, 0);
+    ASSERT_EQ(music_current(), menus);
+
+    struct Case {
+        const char* music;
+        int stream;
+        bool complaint;
+    } cases[] = {{"tension", tension, false}, {"", sneak, false}, {"jazz", sneak, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.music);
+        log.clear();
+        load(CORRIDOR);
+        set_field(g->level.music, c.music);
+        g->edit_level = g->level;
+        logged([&] { set_state(*g, STATE_LEVEL); });
+        ASSERT_EQ(g->state, STATE_LEVEL_INTRO);
+        EXPECT_EQ(music_current(), c.stream);
+        key(KEY_ENTER);
+        key(KEY_ESCAPE);
+        frames();
+        ASSERT_EQ(g->state, STATE_PAUSE);
+        EXPECT_EQ(music_current(), c.stream);
+        click(label_with(&screen(STATE_PAUSE).root, "Quit"));
+        EXPECT_EQ(g->state, STATE_MENU_PLAY);
+        EXPECT_EQ(music_current(), menus);
+        EXPECT_EQ(log.find("music_play_level: no stream") != std::string::npos, c.complaint) << log;
+    }
+    sound_shutdown();
+    log.clear();
 }
 
 // A corrupt level (a damaged state.dat, a hostile download) resumed behind the

@@ -98,12 +98,17 @@ TEST_F(SoundData, EveryNameTheGamePlaysIsThere) {
         EXPECT_EQ(printed.find("error"), std::string::npos) << printed;
         handles.push_back(h);
     }
-    testing::internal::CaptureStderr();
-    const int music = stream_get("menus");
-    const std::string printed = testing::internal::GetCapturedStderr();
-    EXPECT_GT(music, 0);
-    EXPECT_EQ(printed.find("error"), std::string::npos) << printed;
-    handles.push_back(music);
+    // The menus' stream, and the play tracks a level's music field may name.
+    for (const char* name : {"menus", "sneak", "tension"}) {
+        SCOPED_TRACE(name);
+        testing::internal::CaptureStderr();
+        const int music = stream_get(name);
+        const std::string printed = testing::internal::GetCapturedStderr();
+        EXPECT_GT(music, 0);
+        EXPECT_EQ(printed.find("error"), std::string::npos) << printed;
+        handles.push_back(music);
+    }
+    EXPECT_EQ(level_music_name("", 1), "sneak");
     std::sort(handles.begin(), handles.end());
     EXPECT_EQ(std::adjacent_find(handles.begin(), handles.end()), handles.end());
 }
@@ -132,27 +137,32 @@ TEST_F(SoundData, EveryEffectIsShortCleanAndUnclipped) {
     }
 }
 
-TEST_F(SoundData, MenuMusicLoopsWithoutAStep) {
+// Every stream in music.txt (the menus' and the play tracks) is a stereo loop
+// whose end runs into its start without a click.
+TEST_F(SoundData, EveryMusicLoopRunsRoundWithoutAStep) {
     const Json::Value music = list("music.txt");
-    ASSERT_TRUE(music.isMember("menus"));
-    const Decoded d = decode(music["menus"]["fname"].asString());
-    ASSERT_GT(d.frames(), size_t(5 * RATE));
-    EXPECT_LT(d.frames(), size_t(60 * RATE));
-    bool stereo = false;
-    for (size_t i = 0; i < d.frames(); ++i) {
-        stereo = stereo || d.at(i, 0) != d.at(i, 1);
-        ASSERT_LT(std::abs(d.at(i, 0)), 32767) << "clipped at frame " << i;
-        ASSERT_LT(std::abs(d.at(i, 1)), 32767) << "clipped at frame " << i;
-    }
-    EXPECT_TRUE(stereo);
-    const size_t last = d.frames() - 1;
-    for (int side = 0; side < 2; ++side) {
-        SCOPED_TRACE(side);
-        const int step = typical_big_step(d, side);
-        // Played round, the last frame runs into the first; started from
-        // silence, the first frame follows 0. Neither step may stand out.
-        EXPECT_LE(std::abs(d.at(last, side) - d.at(0, side)), step);
-        EXPECT_LE(std::abs(d.at(0, side)), step);
+    for (const char* name : {"menus", "sneak", "tension"}) EXPECT_TRUE(music.isMember(name)) << name;
+    for (const std::string& name : music.getMemberNames()) {
+        SCOPED_TRACE(name);
+        const Decoded d = decode(music[name]["fname"].asString());
+        ASSERT_GT(d.frames(), size_t(5 * RATE));
+        EXPECT_LT(d.frames(), size_t(60 * RATE));
+        bool stereo = false;
+        for (size_t i = 0; i < d.frames(); ++i) {
+            stereo = stereo || d.at(i, 0) != d.at(i, 1);
+            ASSERT_LT(std::abs(d.at(i, 0)), 32767) << "clipped at frame " << i;
+            ASSERT_LT(std::abs(d.at(i, 1)), 32767) << "clipped at frame " << i;
+        }
+        EXPECT_TRUE(stereo);
+        const size_t last = d.frames() - 1;
+        for (int side = 0; side < 2; ++side) {
+            SCOPED_TRACE(side);
+            const int step = typical_big_step(d, side);
+            // Played round, the last frame runs into the first; started from
+            // silence, the first frame follows 0. Neither step may stand out.
+            EXPECT_LE(std::abs(d.at(last, side) - d.at(0, side)), step);
+            EXPECT_LE(std::abs(d.at(0, side)), step);
+        }
     }
 }
 

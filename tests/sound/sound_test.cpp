@@ -215,6 +215,74 @@ TEST_F(SoundTest, MenuMusicStartsPausedThenPlaysAndLogsEachStep) {
     EXPECT_GT(again.loud[0], 0u);
 }
 
+// The menus and the play screen ask for their music on every enter: a level's
+// music field picks a listed stream, anything else the play track, and the
+// menus get theirs back. Each stream here plays on its own side or both, so
+// the output tells which one plays.
+TEST_F(SoundTest, LevelsPlayTheStreamTheirFieldNamesAndMenusGetTheirsBack) {
+    put("left.wav", test::wav_bytes(int(RATE), 8000, 0));
+    put("both.wav", test::wav_bytes(int(RATE), 8000, 8000));
+    put("right.wav", test::wav_bytes(int(RATE), 0, 8000));
+    put("music.txt", R"({"menus": {"fname": "left.wav"}, "sneak": {"fname": "both.wav"},
+                         "tension": {"fname": "right.wav"}})");
+    load_sound_names();
+    // Which sides the music reaches once it has settled after `action`.
+    const auto sides = [&](const std::function<void()>& action) {
+        action();
+        const Levels l = measure(output_from_now(RATE / 4));
+        return std::string(l.loud[0] ? "L" : "") + (l.loud[1] ? "R" : "");
+    };
+    const auto field = [](const std::string& bytes) {
+        std::string f(32, '\0');
+        f.replace(0, bytes.size(), bytes);
+        return f;
+    };
+    const auto play_level = [](const std::string& f) { music_play_level(f.data(), f.size(), 1.0f); };
+
+    EXPECT_EQ(music_current(), 0);
+    EXPECT_EQ(sides([] { music_play_menus(1.0f); }), "L");
+    const int menus = music_current();
+    EXPECT_EQ(menus, stream_get("menus"));
+
+    const std::string tension = field("tension");
+    EXPECT_EQ(sides([&] { play_level(tension); }), "R");
+    // Entering again (back from the pause screen) neither restarts nor logs.
+    EXPECT_EQ(stderr_of([&] { play_level(tension); }), "");
+    EXPECT_EQ(music_current(), stream_get("tension"));
+
+    // Fields that name no stream: the play track; a word about it once, again
+    // only when another such field comes.
+    struct Bad {
+        std::string field, line;
+    };
+    const Bad bad[] = {
+        {field("Tension"), "music_play_level: no stream \"Tension\" in music.txt, playing sneak\n"},
+        {field("menus\x01"), "music_play_level: the level's music is not text, playing sneak\n"},
+        {field("caf\xe9"), "music_play_level: the level's music is not text, playing sneak\n"},
+        {std::string(32, 'x'), "music_play_level: the level's music is not text, playing sneak\n"},
+    };
+    for (const Bad& b : bad) {
+        SCOPED_TRACE(b.line);
+        music_play_menus(1.0f);
+        std::string log = stderr_of([&] { EXPECT_EQ(sides([&] { play_level(b.field); }), "LR"); });
+        EXPECT_EQ(log.substr(0, b.line.size()), b.line);
+        music_play_menus(1.0f);
+        log = stderr_of([&] { play_level(b.field); });
+        EXPECT_EQ(log.find("music_play_level"), std::string::npos) << log;
+    }
+    // An empty field is the play track without a word.
+    music_play_menus(1.0f);
+    std::string log = stderr_of([&] { EXPECT_EQ(sides([&] { play_level(field("")); }), "LR"); });
+    EXPECT_EQ(log.find("music_play_level"), std::string::npos) << log;
+    EXPECT_EQ(level_music_name(field("tension").data(), 32), "tension");
+    EXPECT_EQ(level_music_name(field("").data(), 32), MUSIC_PLAY_DEFAULT);
+
+    // Back to the menus: their own stream again, from its start.
+    log = stderr_of([&] { EXPECT_EQ(sides([] { music_play_menus(1.0f); }), "L"); });
+    EXPECT_NE(log.find("Pos: set: 0 get: "), std::string::npos) << log;
+    EXPECT_EQ(music_current(), menus);
+}
+
 TEST_F(SoundTest, StreamPositionIsReadBackWrappedAtTheLoop) {
     // A 0.4 s Ogg Vorbis loop, made with the encoder the data generator uses.
     std::vector<Frame> wave(RATE * 2 / 5);

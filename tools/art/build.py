@@ -23,6 +23,7 @@ sys.path.insert(0, HERE)
 
 import app_icon  # noqa: E402
 import chars  # noqa: E402
+import dressing  # noqa: E402
 import fonts  # noqa: E402
 import icons  # noqa: E402
 import props  # noqa: E402
@@ -34,6 +35,9 @@ import tiles  # noqa: E402
 FACINGS = [1, 2, 3, 4, 6, 7, 8, 9]
 CELL = 128
 ACTOR_SHAPE = {"x": 0, "y": -24, "w": 96, "h": 96}  # y: the floor line, see README.md here
+# The agent's frames get a heavier dark outline than anyone else's: it cuts the
+# figure out of any floor.
+AGENT_OUTLINE = dict(outline=(0.02, 0.03, 0.04, 1.0), outline_px=2)
 LICENCE_SRC = "/usr/share/doc/fonts-dejavu-core/copyright"
 
 
@@ -45,12 +49,12 @@ def job(task):
     if kind == "player":
         _, anim, f, i = task
         if anim == "walk":
-            return sprites.frame(chars.build_player(chars.walk_pose(i)), f)
+            return sprites.frame(chars.build_player(chars.walk_pose(i)), f, **AGENT_OUTLINE)
         if anim == "stop":
-            return sprites.frame(chars.build_player(chars.stand_pose()), f)
+            return sprites.frame(chars.build_player(chars.stand_pose()), f, **AGENT_OUTLINE)
         if anim == "die":
             p, roll = chars.die_pose(i)
-            return sprites.frame(chars.build_player(p), f, roll=roll)
+            return sprites.frame(chars.build_player(p), f, roll=roll, **AGENT_OUTLINE)
     if kind == "guard":
         _, anim, f, i = task
         if anim == "walk":
@@ -67,6 +71,8 @@ def job(task):
         return sprites.prop_frame(build(), scale)
     if kind == "icon-prop":
         return icons.icon_prop(task[1])
+    if kind == "lamp":
+        return dressing.lamp(task[1])
     if kind == "icon-figure":
         if task[1] == "player":
             return icons.icon_figure(chars.build_player, chars.stand_pose())
@@ -178,6 +184,8 @@ def main():
         tasks.append(("icon-prop", n))
     tasks.append(("icon-figure", "player"))
     tasks.append(("icon-figure", "guard"))
+    for v in (0, 1, 2, 3, 4):
+        tasks.append(("lamp", v))
     with Pool(args.jobs) as pool:
         frames = dict(zip(tasks, pool.map(job, tasks, chunksize=4)))
 
@@ -191,12 +199,14 @@ def main():
 
     fx = Atlas("fx", 512, 256)
     fx.add("shadow", tx.shadow(), shape(96, 96))
-    fx.add("unshadow", np.pad(tx.unshadow(), ((0, 64), (0, 64), (0, 0))), shape(64, 64))
+    fx.add("unshadow", np.pad(dressing.seen_mark(), ((0, 64), (0, 64), (0, 0))), shape(64, 64))
     fx.images["unshadow"]["rect"] = rect(fx.images["unshadow"]["rect"]["x"], 0, 64, 64)
-    fx.add("player-glow", tx.player_glow(), shape(96, 192))
+    fx.add("player-glow", dressing.agent_glow(), shape(96, 192))
     save_png(fx.pixels, os.path.join(img_dir, "fx.png"))
     tex("fx", fx.w, fx.h)
     images.update(fx.images)
+
+    world_dressing(whole, tex, images, img_dir, frames)
 
     # --- actors: agent frames, props and blasts share one sheet, guards another
     agent = Atlas("agent", 2048, 2048)
@@ -261,13 +271,13 @@ def main():
         elif name == "arch":
             img = icons.icon_window(walls, bars=True)
         elif name == "pillar":
-            img = icons.icon_pillar(walls)
+            img = icons.icon_pillar(dressing.target_top(), dressing.target_side())
         elif view == "wall":
             img = icons.icon_block(walls, 2.5)
         elif view == "arch":
             img = icons.icon_block(walls, 5.0)
         elif view == "crate":
-            img = icons.icon_block(walls, 1.25, mult=(1.05, 0.9, 0.75))
+            img = icons.icon_crate(dressing.crate_face(128, 128, 52, top=True), dressing.crate_face(128, 160, 51))
         else:
             raise ValueError("no icon for tile %s" % name)
         ic.add("icon-" + name, img, ic_shape)
@@ -347,6 +357,38 @@ def main():
 
     if args.sheets:
         write_sheets(args.sheets, img_dir)
+
+
+def world_dressing(whole, tex, images, img_dir, frames):
+    """The pictures the renderer dresses the map with beyond the floor and
+    walls: the themes' sheets, the target's and crate's faces, the panes of
+    the openings and the lamp fixtures."""
+    for name, (make_floor, make_walls) in dressing.THEMES.items():
+        whole("floor-" + name, make_floor(), shape(512, 512), alpha=False)
+        whole("walls-" + name, make_walls(), shape(512, 512), alpha=False)
+
+    def sheet(texname, w, h, parts):
+        pixels = np.zeros((h, w, 4))
+        for name, img, x, y in parts:
+            ih, iw = img.shape[:2]
+            pixels[y:y + ih, x:x + iw] = img
+            images[name] = {"texture": texname, "rect": rect(x, y, iw, ih), "shape": shape(iw, ih)}
+        save_png(pixels, os.path.join(img_dir, texname + ".png"))
+        tex(texname, w, h)
+
+    sheet("target", 256, 256, [("target-side", dressing.target_side(), 0, 0),
+                               ("target-top", dressing.target_top(), 128, 0)])
+    sheet("crate", 256, 256, [("crate-side", dressing.crate_face(128, 160, 51), 0, 0),
+                              ("crate-top", dressing.crate_face(128, 128, 52, top=True), 128, 0)])
+    sheet("panes", 512, 256, [("pane-window", dressing.pane_window(), 0, 0),
+                              ("pane-arch", dressing.pane_bars(), 128, 0),
+                              ("spill-window", dressing.spill_window(), 256, 0)])
+    lamps = Atlas("lamps", 512, 256)
+    for v, name in ((1, "lamp-1"), (2, "lamp-2"), (3, "lamp-3"), (4, "lamp-4"), (0, "lamp-off")):
+        lamps.add(name, frames[("lamp", v)], ACTOR_SHAPE)
+    save_png(lamps.pixels, os.path.join(img_dir, "lamps.png"))
+    tex("lamps", lamps.w, lamps.h)
+    images.update(lamps.images)
 
 
 def write_sheets(folder, img_dir):

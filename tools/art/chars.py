@@ -25,17 +25,19 @@ class Look:
         self.__dict__.update(kw)
 
 
+# The agent wears a colour no floor, wall, lamp or guard has: bright teal limbs
+# and hood around a black vest and pack, so it reads as a two-tone figure.
 PLAYER = Look(
     skin=Mat((0.90, 0.70, 0.56)),
-    hood=Mat((0.30, 0.33, 0.42), rim=1.4),
-    suit=Mat((0.58, 0.66, 0.78), rim=1.4),
-    suit_dark=Mat((0.38, 0.43, 0.54), rim=1.3),
-    accent=Mat((0.25, 1.0, 0.9), emit=0.7),
-    lens=Mat((0.45, 1.0, 0.95), emit=0.9, specular=0.8),
-    glove=Mat((0.10, 0.10, 0.12), specular=0.3),
-    boot=Mat((0.09, 0.09, 0.11), specular=0.3),
-    pack=Mat((0.20, 0.22, 0.27), specular=0.2),
-    vest=Mat((0.22, 0.26, 0.36), specular=0.25, rim=1.5),
+    hood=Mat((0.10, 0.78, 0.70), rim=1.2),
+    suit=Mat((0.14, 0.86, 0.76), rim=1.2),
+    suit_dark=Mat((0.05, 0.56, 0.52), rim=1.2),
+    accent=Mat((0.75, 1.0, 0.95), emit=0.8),
+    lens=Mat((0.85, 1.0, 0.98), emit=0.95, specular=0.8),
+    glove=Mat((0.06, 0.06, 0.07), specular=0.3),
+    boot=Mat((0.06, 0.06, 0.07), specular=0.3),
+    pack=Mat((0.09, 0.10, 0.11), specular=0.2),
+    vest=Mat((0.08, 0.09, 0.10), specular=0.25, rim=1.2),
     shoulder=0.21, hip=0.12, torso_r=(0.23, 0.15, 0.30), head_r=0.2,
     limb=0.085, leg=0.105,
 )

@@ -196,23 +196,21 @@ def icon_window(walls_tex, bars=False):
     return iso.result()
 
 
-def icon_pillar(walls_tex):
-    iso = Iso(half=44, z1=2.675)
-    top = crop_cell(walls_tex)
-    side = side_strip(walls_tex, 1)
-    tint = (0.25 * 1.6, 0.75 * 1.3, 1.5 * 0.9)
-    iso.block(0, 0.35, top, mult=tint, side_tex=side)
-    iso.block(0.35, 2.15, top, inset=0.125, mult=tint, side_tex=side)
-    iso.block(2.15, 2.5, top, mult=tint, side_tex=side)
-    iso.block(2.5, 2.675, top, inset=0.25, mult=tint, side_tex=side)
-    img = iso.result()
-    # A glowing core line and halo to mark it as the target
-    g = blank()
-    y, x = np.mgrid[0:SIZE, 0:SIZE].astype(float)
-    r = np.sqrt(((x - 64) / 50) ** 2 + ((y - 60) / 66) ** 2)
-    g[..., :3] = (0.3, 0.9, 1.0)
-    g[..., 3] = np.clip(1 - r, 0, 1) ** 1.5 * 0.7
-    return over(g, img)
+def icon_pillar(top, side, height=2.675):
+    """A target as the game draws it: four stacked blocks, each side showing
+    its band of the target's elevation picture."""
+    iso = Iso(half=44, z1=height)
+    rows = side.shape[0]
+    for z0, z1, inset in ((0, 0.35, 0), (0.35, 2.15, 0.125), (2.15, 2.5, 0), (2.5, 2.675, 0.25)):
+        band = side[int(rows * (1 - z1 / height)):max(int(rows * (1 - z0 / height)), int(rows * (1 - z1 / height)) + 1)]
+        iso.block(z0, z1, top, inset=inset, side_tex=band, mult=(1.25, 1.25, 1.25))
+    return iso.result()
+
+
+def icon_crate(top, side):
+    iso = Iso(half=50, z1=1.25)
+    iso.block(0, 1.25, top, side_tex=side)
+    return iso.result()
 
 
 # ------------------------------------------------------------- rendered

@@ -292,7 +292,8 @@ RIM_COL = np.array([0.45, 0.65, 1.0])   # cold moonlight from behind
 
 
 def render(prims, size, px_per_unit_x, px_per_unit_z, ground_row, ss=3,
-           outline=(0.03, 0.04, 0.07, 0.85), key=None, center_col=None, elevation=ELEVATION):
+           outline=(0.03, 0.04, 0.07, 0.85), key=None, center_col=None, elevation=ELEVATION,
+           outline_px=1):
     """Render the primitives into an RGBA float image (size x size, premultiplied
     not) with `ss` x `ss` supersampling. The point (0, 0, 0) lands at column
     size/2 (or `center_col`) and row `ground_row`."""
@@ -359,7 +360,7 @@ def render(prims, size, px_per_unit_x, px_per_unit_z, ground_row, ss=3,
     a = hit.astype(F)
     img = np.concatenate([np.clip(color, 0, 1), a[:, None]], 1).reshape(h, w, 4)
     if outline is not None:
-        img = add_outline(img, ss, outline)
+        img = add_outline(img, ss * outline_px, outline)
     return downsample(img, ss)
 
 

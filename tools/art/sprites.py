@@ -88,11 +88,15 @@ def scaled(p, k):
     return q
 
 
-def frame(model_prims, facing, roll=0.0, ss=3):
+def frame(model_prims, facing, roll=0.0, ss=3, outline=None, outline_px=1):
+    """One frame; `outline` (RGBA) and `outline_px` replace the thin dark
+    outline every figure gets."""
     model_prims = [scaled(p, MODEL_SCALE) for p in model_prims]
     placed = rt.place(model_prims, chars.FACINGS[facing])
     placed = grounded(placed, chars.FACINGS[facing], roll)
-    return rt.render(placed, SIZE, PX_X, PX_Z, GROUND_ROW, ss=ss, elevation=CHAR_ELEVATION)
+    kw = {} if outline is None else {"outline": outline}
+    return rt.render(placed, SIZE, PX_X, PX_Z, GROUND_ROW, ss=ss, elevation=CHAR_ELEVATION,
+                     outline_px=outline_px, **kw)
 
 
 def prop_frame(prims, scale=1.0, ss=3):

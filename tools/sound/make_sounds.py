@@ -4,12 +4,13 @@
     /usr/bin/python3 tools/sound/make_sounds.py OUT_DIR
 
 Writes OUT_DIR/<name>.wav (44100 Hz, 16-bit): the mono effects "win", "yeah",
-"death", "drop", "shoot", "guard", "bomb" and the stereo loop "menus".
+"death", "drop", "shoot", "guard", "bomb" and the stereo loops "menus" (the
+menus), "sneak" and "tension" (two for play).
 make_sounds.sh encodes them to Ogg Vorbis for the data folder.
 
 Everything is computed with numpy from fixed seeds, so the output is the same on
 every run. Effects start from silence with a short fade in and end with a fade
-to exact zero, so they never click. The music is one loop of exactly 8 bars in
+to exact zero, so they never click. Each piece of music is one loop of exactly 8 bars in
 which every note, echo and reverb tail that runs past the end is wrapped round
 to the start: played back to back, the last sample leads into the first as
 smoothly as any two neighbouring samples.
@@ -275,12 +276,13 @@ LOOP = BARS * 4 * BEAT
 class Loop:
     """A stereo buffer of one loop; everything added past its end wraps round."""
 
-    def __init__(self):
-        self.buf = np.zeros((2, LOOP))
+    def __init__(self, length=LOOP):
+        self.length = length
+        self.buf = np.zeros((2, length))
 
     def add(self, at, sound, pan=0.0, gain=1.0):
-        assert len(sound) <= LOOP  # so no index repeats below
-        idx = (int(at) + np.arange(len(sound))) % LOOP
+        assert len(sound) <= self.length  # so no index repeats below
+        idx = (int(at) + np.arange(len(sound))) % self.length
         left = gain * np.sqrt(0.5 * (1.0 - pan))
         right = gain * np.sqrt(0.5 * (1.0 + pan))
         self.buf[0, idx] += left * sound
@@ -392,29 +394,173 @@ def make_menus():
             dry.add(at + i * eighth, fade_edges(hat, 0.0005, 0.01), 0.3,
                     0.05 if i % 2 else 0.025)
 
-    # Reverb: decaying, decorrelated noise per side, convolved round the loop.
+    return master(rng, dry.buf + wet.buf + echo.buf, wet.buf, reverb_time=0.35, reverb_gain=0.35)
+
+
+def master(rng, mix, wet, reverb_time, reverb_gain, drive=1.2, peak=0.7):
+    """Reverb over the wet part (decaying, decorrelated noise per side,
+    convolved round the loop), a high-pass, soft clipping and the level; then
+    the loop is turned to start where both sides are near zero and nearly
+    flat, a few milliseconds before the first downbeat, so that neither the
+    turn of the loop nor the first start from silence clicks."""
+    length = mix.shape[1]
     ir_len = int(1.6 * SR)
     ti = seconds(ir_len)
-    reverb = np.zeros((2, LOOP))
+    reverb = np.zeros((2, length))
     for side in range(2):
-        ir = fft_filter(noise(rng, ir_len), high=5000) * np.exp(-ti / 0.35)
+        ir = fft_filter(noise(rng, ir_len), high=5000) * np.exp(-ti / reverb_time)
         ir[: int(0.012 * SR)] = 0.0  # pre-delay
         ir /= np.sqrt(np.sum(ir ** 2))
-        reverb[side] = circular_convolve(wet.buf[side], ir)
+        reverb[side] = circular_convolve(wet[side], ir)
 
-    mix = dry.buf + wet.buf + echo.buf + 0.35 * reverb
+    mix = mix + reverb_gain * reverb
     mix = fft_filter(mix[0], low=30, circular=True), fft_filter(mix[1], low=30, circular=True)
     mix = np.vstack(mix)
-    mix = soft_clip(normalise(mix, 1.0), 1.2)
-    mix = normalise(mix, 0.7)
-    # Start the loop where both sides are near zero and nearly flat, a few
-    # milliseconds before the first downbeat, so the first start from silence
-    # does not click either.
+    mix = soft_clip(normalise(mix, 1.0), drive)
+    mix = normalise(mix, peak)
     search = int(0.02 * SR)
-    cost = (np.abs(mix[:, LOOP - search:]).sum(axis=0)
-            + np.abs(np.diff(mix[:, LOOP - search - 1:], axis=1)).sum(axis=0) * 8)
-    start = LOOP - search + int(np.argmin(cost))
+    cost = (np.abs(mix[:, length - search:]).sum(axis=0)
+            + np.abs(np.diff(mix[:, length - search - 1:], axis=1)).sum(axis=0) * 8)
+    start = length - search + int(np.argmin(cost))
     return np.roll(mix, -start, axis=1)
+
+
+def pluck(freq, n, time_constant, bright=0.5):
+    """A plucked string: a few harmonics, the upper ones dying first."""
+    t = seconds(n)
+    tone = np.zeros(n)
+    for k in range(1, 7):
+        tone += np.sin(2 * np.pi * k * freq * t) * np.exp(-t * k / time_constant * bright) / k
+    return fade_edges(tone * decay(n, time_constant, attack=0.002), 0.002, 0.03)
+
+
+def pad_tone(freq, n, fade_in, fade_out, detune=0.004, partials=7):
+    """Two detuned, softened saws, swelling in and out."""
+    t = seconds(n)
+    env = np.minimum(1, t / fade_in) * np.clip((n - np.arange(n)) / (fade_out * SR), 0, 1)
+    tone = np.zeros(n)
+    for d in (-detune, detune):
+        f = freq * (1 + d)
+        tone += sum(np.sin(2 * np.pi * k * f * t + 0.7 * k) * np.exp(-k / 2.5) / k
+                    for k in range(1, partials + 1))
+    return tone * env * 0.5
+
+
+def make_sneak():
+    """A quiet sneaking loop, 8 bars at 84 BPM in D minor: tiptoeing plucked
+    bass, a held low pad, a woodblock tick and a few glassy notes high up."""
+    rng = np.random.RandomState(808)
+    beat = SR * 60 // 84          # 31500 samples: eighths and sixteenths are whole
+    bar = 4 * beat
+    eighth = beat // 2
+    length = 8 * bar
+    dry, wet = Loop(length), Loop(length)
+    # (first bar, bass notes of the tiptoe figure, pad chord)
+    harmony = [
+        (0, (38, 45, 50, 45), (50, 53, 57)),   # Dm
+        (2, (38, 45, 50, 45), (50, 53, 57)),   # Dm
+        (4, (34, 41, 46, 41), (50, 53, 58)),   # Bb
+        (6, (33, 40, 45, 40), (49, 52, 57)),   # A
+    ]
+    # Tiptoe bass: short plucks on the first three eighths of each half bar,
+    # the last one held back, as if placing each foot with care.
+    step_len = int(0.25 * SR)
+    for first, notes, chord in harmony:
+        for b in range(2):
+            for half in range(2):
+                for i, at in enumerate((0, 1, 3)):
+                    note = notes[(half * 2 + i) % 4]
+                    tone = pluck(midi_hz(note), step_len, 0.12)
+                    start = (first + b) * bar + half * 2 * beat + at * eighth
+                    dry.add(start, tone, -0.15, 0.22 * (1.0 if i == 0 else 0.7))
+        pad_len = 2 * bar + int(0.8 * SR)
+        for note, pan in zip(chord, (-0.5, 0.0, 0.5)):
+            wet.add(first * bar, pad_tone(midi_hz(note), pad_len, 0.9, 0.8), pan, 0.035)
+    # Woodblock on the off-beats, softer every other bar.
+    block_len = int(0.08 * SR)
+    tb = seconds(block_len)
+    block = np.sin(2 * np.pi * 1150 * tb) * decay(block_len, 0.012, attack=0.0005)
+    block += 0.5 * np.sin(2 * np.pi * 1730 * tb) * decay(block_len, 0.008, attack=0.0005)
+    block = fade_edges(block, 0.0005, 0.01)
+    for b in range(8):
+        for k in (1, 3):
+            dry.add(b * bar + k * beat + eighth, block, 0.35, 0.05 if b % 2 else 0.08)
+    # Glassy notes, a question in bars 1-2 and its answer in bars 5-6.
+    glass_len = int(1.2 * SR)
+    for bar_no, beat_no, note in ((1, 1.5, 74), (1, 3, 77), (2, 2, 76), (5, 1.5, 74), (5, 3, 70), (6, 2, 69)):
+        tone = bell(midi_hz(note), glass_len, 0.45, bright=0.25)
+        wet.add(bar_no * bar + int(beat_no * beat), fade_edges(tone, 0.002, 0.2), 0.25, 0.04)
+    # A low breath of noise under it all, swelling with each harmony.
+    air = fft_filter(noise(rng, length), low=200, high=900, circular=True)
+    swell = 0.6 + 0.4 * np.sin(np.pi * (np.arange(length) % (2 * bar)) / (2 * bar)) ** 2
+    wet.add(0, normalise(air, 1.0) * swell, 0.0, 0.012)
+    return master(rng, dry.buf + wet.buf, wet.buf, reverb_time=0.5, reverb_gain=0.45, drive=1.1, peak=0.6)
+
+
+def make_tension():
+    """A tense loop, 8 bars at 126 BPM in E minor: a driving sixteenth-note
+    ostinato, a heartbeat kick, ticking hats, swelling minor-second strings
+    and a two-note warning figure."""
+    rng = np.random.RandomState(909)
+    beat = SR * 60 // 126         # 21000 samples
+    bar = 4 * beat
+    sixteenth = beat // 4
+    length = 8 * bar
+    dry, wet = Loop(length), Loop(length)
+    roots = [40, 40, 41, 40, 40, 40, 43, 42]   # E E F E E E G F#: the bass leans on the half step
+    # Ostinato: a muted saw-ish pulse on every sixteenth, accented in threes.
+    pulse_len = int(0.12 * SR)
+    tp = seconds(pulse_len)
+    for b, root in enumerate(roots):
+        f = midi_hz(root)
+        tone = sum(np.sin(2 * np.pi * k * f * tp) / k for k in range(1, 6))
+        tone = fft_filter(soft_clip(tone, 1.5), high=900) * decay(pulse_len, 0.05, attack=0.002)
+        tone = fade_edges(tone, 0.002, 0.02)
+        for i in range(16):
+            acc = 1.0 if i % 3 == 0 else 0.55
+            oct_up = 2.0 if i in (7, 15) else 1.0
+            note = tone if oct_up == 1.0 else fade_edges(
+                fft_filter(soft_clip(sum(np.sin(2 * np.pi * k * f * 2 * tp) / k for k in range(1, 6)), 1.5),
+                           high=1400) * decay(pulse_len, 0.05, attack=0.002), 0.002, 0.02)
+            dry.add(b * bar + i * sixteenth, note, -0.1, 0.2 * acc)
+    # Heartbeat kick: a double thump on 1 and a single on 3.
+    kick_len = int(0.3 * SR)
+    kick = np.sin(phase_of(glide(95, 42, kick_len, 0.035))) * decay(kick_len, 0.1, attack=0.002)
+    kick = fade_edges(kick, 0.002, 0.05)
+    for b in range(8):
+        dry.add(b * bar, kick, 0.0, 0.4)
+        dry.add(b * bar + 3 * sixteenth, kick, 0.0, 0.25)
+        dry.add(b * bar + 2 * beat, kick, 0.0, 0.32)
+    # Hats: closed ticks on the eighths, an open one before each fourth bar.
+    hat_noise = fft_filter(noise(rng, SR), low=7000, order=3)
+    hat_len = int(0.05 * SR)
+    for b in range(8):
+        for i in range(8):
+            off = rng.randint(0, SR - hat_len)
+            hat = fade_edges(hat_noise[off:off + hat_len] * decay(hat_len, 0.01, attack=0.0005), 0.0005, 0.01)
+            dry.add(b * bar + i * 2 * sixteenth, hat, 0.4, 0.05 if i % 2 else 0.03)
+        if b % 4 == 3:
+            open_len = int(0.3 * SR)
+            off = rng.randint(0, SR - open_len)
+            hat = fade_edges(hat_noise[off:off + open_len] * decay(open_len, 0.09, attack=0.001), 0.001, 0.05)
+            dry.add(b * bar + 14 * sixteenth, hat, 0.4, 0.05)
+    # Strings: two notes a half step apart swelling over two bars, rising.
+    for first, (lo, hi) in zip((0, 2, 4, 6), ((64, 65), (64, 65), (67, 68), (66, 67))):
+        n = 2 * bar + int(0.6 * SR)
+        for note, pan in ((lo, -0.45), (hi, 0.45)):
+            t = seconds(n)
+            vib = 1 + 0.003 * np.sin(2 * np.pi * 5.5 * t)
+            ph = phase_of(midi_hz(note) * vib)
+            tone = sum(np.sin(k * ph) * np.exp(-k / 3.0) / k for k in range(1, 8))
+            env = np.clip(np.arange(n) / (1.6 * bar), 0, 1) ** 1.5 * np.clip((n - np.arange(n)) / (0.6 * SR), 0, 1)
+            wet.add(first * bar, tone * env, pan, 0.05)
+    # Warning figure: two short high notes, a tritone apart, every second bar.
+    warn_len = int(0.35 * SR)
+    for b in (1, 3, 5, 7):
+        for i, note in enumerate((83, 77)):
+            tone = bell(midi_hz(note), warn_len, 0.12, bright=0.5)
+            wet.add(b * bar + 2 * beat + i * 2 * sixteenth, fade_edges(tone, 0.002, 0.05), 0.3 - 0.6 * i, 0.05)
+    return master(rng, dry.buf + wet.buf, wet.buf, reverb_time=0.3, reverb_gain=0.3, drive=1.3, peak=0.7)
 
 
 # ---------------------------------------------------------------- output
@@ -439,6 +585,8 @@ SOUNDS = {
     "guard": make_guard,
     "bomb": make_bomb,
     "menus": make_menus,
+    "sneak": make_sneak,
+    "tension": make_tension,
 }
 
 

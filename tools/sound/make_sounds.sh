@@ -16,6 +16,9 @@ for name in win yeah death drop shoot guard bomb; do
   oggenc --quiet --quality 2 --serial "$serial" -o "data/sound/$name.ogg" "$tmp/$name.wav"
   serial=$((serial + 1))
 done
-# The menu loop: lower quality keeps it small; it plays under everything else.
-oggenc --quiet --quality 0 --serial "$serial" -o data/sound/menus.ogg "$tmp/menus.wav"
+# The music loops: lower quality keeps them small; they play under everything else.
+for name in menus sneak tension; do
+  oggenc --quiet --quality 0 --serial "$serial" -o "data/sound/$name.ogg" "$tmp/$name.wav"
+  serial=$((serial + 1))
+done
 ls -l data/sound
