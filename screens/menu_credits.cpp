@@ -1,5 +1,7 @@
 #include "screens/menu_credits.h"
 
+#include <cstring>
+
 #include "core/state.h"
 
 const char* const credit_lines[CREDIT_LINES] = {
@@ -42,6 +44,17 @@ const char* const credit_lines[CREDIT_LINES] = {
     "",
 };
 
+namespace {
+
+// The name and the section headings stand out from the lines under them.
+bool heading(const char* line) {
+    for (const char* h : {"Murkwell", "Thanks", "Beta Testers", "Libs", "Artwork", "Fonts"})
+        if (strcmp(line, h) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
 MenuCredits::MenuCredits(game* g) : Screen(g) {}
 
 void MenuCredits::enter() {
@@ -53,6 +66,7 @@ void MenuCredits::enter() {
         Style& s = l->styles[STYLE_BASE];
         s.width = 940;
         s.align = 0;
+        if (heading(line)) s.color = 0xF0A040;
         set_paddings(s, 10);
         td_row(t, l);
     }

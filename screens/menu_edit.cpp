@@ -17,7 +17,8 @@ std::string column(const Row& r, const char* name) {
 }
 
 // "Are you sure ...": a frame over the whole canvas, so nothing underneath
-// takes the pointer while it is shown.
+// takes the pointer while it is shown, with the question and the two buttons
+// kept together in its middle.
 void add_delete_dialog(Container& root) {
     WidgetGfx& gfx = widget_gfx();
     Table* d = new Table();
@@ -27,15 +28,17 @@ void add_delete_dialog(Container& root) {
     s.height = 720;
     s.box = gfx.image_get("box");
     s.box_color = 0xFFFFFF;
+    Table* rows = new Table();
     const char* lines[] = {"Are you sure you want to delete this map?", "",
                            "You can't undo this action.", ""};
     for (const char* line : lines) {
-        tr(d);
-        td_span(d, -1, -1, 2, new Box(make_label("font2", line)));
+        tr(rows);
+        td_span(rows, -1, -1, 2, new Box(make_label("font2", line)));
     }
-    tr(d);
-    td(d, make_button("Cancel", MenuEdit::CANCEL, 240, 0));
-    td(d, make_button("Delete", MenuEdit::CONFIRM_DELETE, 240, gfx.image_get("box3")));
+    tr(rows);
+    td(rows, make_button("Cancel", MenuEdit::CANCEL, 240, 0));
+    td(rows, make_button("Delete", MenuEdit::CONFIRM_DELETE, 240, gfx.image_get("box3")));
+    td(d, new Box(rows));
     place_at(root, d, 0, 0);
 }
 
