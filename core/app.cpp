@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/launch.h"
 #include "core/persist.h"
 #include "core/state.h"
 #include "gfx/graphics.h"
@@ -90,7 +91,7 @@ void app_video_init(game& g) {
     load_fonts();
 }
 
-void app_init(game& g) {
+void app_init(game& g, const LaunchOptions* launch) {
     g_app = &g;
     // 1. The driver, named after the application.
     driver_init(sound_init);
@@ -123,11 +124,12 @@ void app_init(game& g) {
     _game_tile_init(g);    // 12
     rewind_store_alloc();  // 13
 
-    // 14. Back to the saved screen. That screen was never entered in this run,
-    // so there is nothing to leave.
+    // 14. Back to the saved screen, or into the level named on the command line.
+    // That screen was never entered in this run, so there is nothing to leave.
     const int start = app_start_state(g.state);
     g.state = STATE_NONE;
-    set_state(g, start);
+    if (launch && launch->play) launch_begin(g, *launch);
+    else set_state(g, start);
 
     api_valid(g);  // 15
 
@@ -150,12 +152,14 @@ void app_event(game& g, Event e) {
     }
     map_event_to_canvas(&e);
     if (e.kind == EV_KEYUP && e.key < sizeof g.keys) g.keys[e.key] = 0;
+    if (!launch_takes_event(g, e)) return;  // a replay is steering the agent
     if (State* s = current_state(g)) s->event(e);
     if (e.kind == EV_KEYDOWN && e.key < sizeof g.keys) g.keys[e.key] = 1;
 }
 
 void app_frame(game& g) {
     web_poll(g);
+    launch_frame(g);
     if (State* s = current_state(g)) s->frame();
 }
 
@@ -186,7 +190,9 @@ void app_shutdown(game& g) {
     // 1. Leave the screen but keep its number, so play resumes at the next start.
     if (State* s = current_state(g)) s->leave();
 
-    save_state_and_settings(g);  // 2
+    // 2. Watching a replay is not playing: the saved game stays as it was.
+    if (launch_keeps_saved_game()) save_settings(g);
+    else save_state_and_settings(g);
 
     // 3.
     g_handles.user_db.close();
@@ -205,9 +211,14 @@ void app_shutdown(game& g) {
     g_app = nullptr;
 }
 
-int app_main() {
+int app_main(int argc, char** argv) {
+    // The command line is read, and its files checked, before anything starts,
+    // so a bad one leaves the saved game alone.
+    std::unique_ptr<LaunchOptions> launch(new LaunchOptions());
+    const int status = launch_parse(argc, argv, *launch);
+    if (status != LAUNCH_GO) return status;
     std::unique_ptr<game> g(new game());  // value-initialised: all zero
-    app_init(*g);
+    app_init(*g, launch.get());
     while (!g->quit) app_loop_pass(*g);
     app_shutdown(*g);
     g_handles.user_db.close();

@@ -18,7 +18,11 @@ AppHandles& app_handles();
 
 extern const char* const APP_NAME;  // "Murkwell"
 
-void app_init(game& g);
+struct LaunchOptions;
+
+// Start-up. With launch options that name a level, play starts in it instead of
+// at the saved screen.
+void app_init(game& g, const LaunchOptions* launch = nullptr);
 void app_event(game& g, Event e);
 void app_frame(game& g);
 void app_shutdown(game& g);
@@ -41,5 +45,6 @@ int app_start_state(int saved);
 // One pass of the main loop: events, update, clear, paint, swap, wait.
 void app_loop_pass(game& g);
 
-// The whole run: allocates the record, starts, loops until quit, shuts down.
-int app_main();
+// The whole run: reads the command line, allocates the record, starts, loops
+// until quit, shuts down. Returns the process's exit status.
+int app_main(int argc = 0, char** argv = nullptr);

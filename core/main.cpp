@@ -1,3 +1,3 @@
 #include "core/app.h"
 
-int main() { return app_main(); }
+int main(int argc, char** argv) { return app_main(argc, argv); }

@@ -52,6 +52,8 @@ void load_settings(game& g) {
     if (!s.device_id[0]) snprintf(s.device_id, sizeof s.device_id, "time|%ld", long(time(nullptr)));
 }
 
+void save_settings(game& g) { write_user_file("settings.dat", &g.settings, sizeof g.settings); }
+
 void save_state_and_settings(game& g) {
     clear_handle_slots(g);
     write_user_file("settings.dat", &g.settings, sizeof g.settings);

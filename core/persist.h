@@ -15,5 +15,8 @@ void load_state(game& g);
 // name (cut to its field), the device identifier "time|<now>" when empty.
 void load_settings(game& g);
 
+// Writes "settings.dat" alone.
+void save_settings(game& g);
+
 // Writes "settings.dat" and then "state.dat" (handle slots zero).
 void save_state_and_settings(game& g);

@@ -1,6 +1,7 @@
 #include "server/service.h"
 
 #include <sqlite3.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -120,6 +121,11 @@ bool good_name(const std::string& name) {
     if (name.front() == ' ' || name.back() == ' ') return false;
     return html_escape(name).find("\xEF\xBF\xBD") == std::string::npos;
 }
+
+// The shipped featured levels are stored under the author "Murkwell" (uid
+// "g:Murkwell"); an account of that name, in any case, would own them and could
+// replace them by sharing maps of the same identifiers.
+bool reserved_name(const std::string& name) { return strcasecmp(name.c_str(), "Murkwell") == 0; }
 
 std::string md5(const std::string& s) {
     char out[33];
@@ -501,7 +507,8 @@ Reply Service::manage(const Request& r) {
             return refuse(400, name, "A password has 4 to 63 characters.");
         if (password != form_value(post, "password2"))
             return refuse(400, name, "The two passwords differ. Enter the same password twice.");
-        if (store_.find_account(name)) return refuse(409, name, "This user name is taken. Choose another one.");
+        if (reserved_name(name) || store_.find_account(name))
+            return refuse(409, name, "This user name is taken. Choose another one.");
         if (!account_limiter_->take(r.peer, now())) return refuse(429, name, ERR_TOO_MANY_ACCOUNTS);
         Account a;
         a.name = name;

@@ -65,10 +65,8 @@ float clamp_float(float v, float lo, float hi) {
     return v < lo ? lo : (v > hi ? hi : v);
 }
 
-// A record from a database or the web service: texts end in NUL, the bomb and
-// cartridge counts are non-negative and small enough to add up, and the camera
-// fields are finite and on the map (the ratings come from their columns). Actors and play counters are left alone:
-// set-up rebuilds them before anything uses them.
+}  // namespace
+
 void sanitize_stored_level(level& lv) {
     level_terminate_texts(lv);
     for (int kind = 0; kind < 32; ++kind) {
@@ -84,8 +82,6 @@ void sanitize_stored_level(level& lv) {
     lv.cam_angle_target = finite_or(lv.cam_angle_target, 0.0f);
     lv.zoom_target = clamp_float(lv.zoom_target, -25.0f, 50.0f);
 }
-
-}  // namespace
 
 void open_level_db(MyDB& db, const std::string& path, bool untrusted) {
     db.db_open(path);
@@ -120,15 +116,11 @@ void open_level_db(MyDB& db, const std::string& path, bool untrusted) {
 
 bool logic_save(game& g, MyDB& db) {
     // Compress first: a failure must not cost the row already stored.
-    std::string packed(LEVEL_DATA_CAPACITY, '\0');
-    uLongf packed_size = packed.size();
-    if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &packed_size,
-                  reinterpret_cast<const Bytef*>(&g.edit_level), sizeof(level),
-                  Z_DEFAULT_COMPRESSION) != Z_OK) {
+    std::string packed;
+    if (!level_data_deflate(g.edit_level, packed)) {
         fprintf(stderr, "logic_save(): zlib fail\n");
         return false;
     }
-    packed.resize(packed_size);
     if (!db.is_open()) return false;
 
     const level& lv = g.level;
@@ -158,6 +150,19 @@ bool logic_save(game& g, MyDB& db) {
     return ok;
 }
 
+bool level_data_deflate(const level& lv, std::string& out) {
+    out.assign(LEVEL_DATA_CAPACITY, '\0');
+    uLongf packed_size = out.size();
+    if (compress2(reinterpret_cast<Bytef*>(&out[0]), &packed_size,
+                  reinterpret_cast<const Bytef*>(&lv), sizeof(level),
+                  Z_DEFAULT_COMPRESSION) != Z_OK) {
+        out.clear();
+        return false;
+    }
+    out.resize(packed_size);
+    return true;
+}
+
 bool level_data_inflate(const std::string& data, level& out) {
     if (data.empty() || data.size() > UINT_MAX) return false;
     // Inflate into a scratch record so a bad stream never leaves half a level.
@@ -178,17 +183,8 @@ bool level_data_inflate(const std::string& data, level& out) {
     return true;
 }
 
-bool logic_load(game& g, MyDB& db, const std::string& id) {
-    const std::vector<Row> rows = db.query("select * from levels where id = ?", {id});
-    new_level(g);
-    if (rows.empty()) return false;
-    const Row& row = rows.front();
-
-    level& lv = g.edit_level;
-    if (!level_data_inflate(column(row, "data"), lv)) {
-        fprintf(stderr, "logic_load(): zlib fail\n");
-        return false;
-    }
+bool level_from_row(const Row& row, level& lv) {
+    if (!level_data_inflate(column(row, "data"), lv)) return false;
     set_field(lv.id, column(row, "id"));
     set_field(lv.name, column(row, "name"));
     set_field(lv.author, column(row, "author"));
@@ -198,8 +194,18 @@ bool logic_load(game& g, MyDB& db, const std::string& id) {
     sanitize_stored_level(lv);
     lv.stars = rating(column(row, "stars"));
     lv.skulls = rating(column(row, "skulls"));
+    return true;
+}
 
-    memcpy(&g.level, &lv, sizeof(level));
+bool logic_load(game& g, MyDB& db, const std::string& id) {
+    const std::vector<Row> rows = db.query("select * from levels where id = ?", {id});
+    new_level(g);
+    if (rows.empty()) return false;
+    if (!level_from_row(rows.front(), g.edit_level)) {
+        fprintf(stderr, "logic_load(): zlib fail\n");
+        return false;
+    }
+    memcpy(&g.level, &g.edit_level, sizeof(level));
     setup_level(g, 0);
     return true;
 }

@@ -35,6 +35,22 @@ bool logic_save(game& g, MyDB& db);
 // Returns true when the row's map was loaded.
 bool logic_load(game& g, MyDB& db, const std::string& id);
 
+// Makes a stored record from outside safe to use: texts end in NUL, the bomb and
+// cartridge counts are non-negative and small enough to add up, and the camera
+// fields are finite and on the map. Actors and play counters are left alone:
+// set-up rebuilds them before anything uses them.
+void sanitize_stored_level(level& lv);
+
+// The `data` encoding of a record: one zlib stream (header and Adler-32) made by
+// deflate at the default level, as logic_save stores it. Deterministic for a
+// given zlib. False only when zlib fails.
+bool level_data_deflate(const level& lv, std::string& out);
+
+// Fills a record from a `levels` row: the inflated `data`, then the texts from
+// their columns (cut to their fields), the ratings, and the stored-record
+// sanitiser. False (lv untouched) when the data does not inflate.
+bool level_from_row(const Row& row, level& lv);
+
 // Inflates a `data` column into out. False when it is not one complete zlib
 // stream or would inflate to more than sizeof(level) bytes; out is untouched
 // then. A shorter record fills only its first bytes.

@@ -232,6 +232,9 @@ TEST_F(ServiceTest, AccountsSharesListsAndRatingsThroughTheGamesClient) {
     EXPECT_EQ(fetch("/murkwell/manage.php", "do=create&name=bob&password=secret2&password2=secret2").error, "");
     EXPECT_EQ(fetch("/murkwell/manage.php", "do=create&name=ANN&password=other1&password2=other1").error,
               "This user name is taken. Choose another one.");
+    // The shipped featured levels' author is no one's to claim.
+    EXPECT_EQ(fetch("/murkwell/manage.php", "do=create&name=murkwell&password=secret3&password2=secret3").error,
+              "This user name is taken. Choose another one.");
     EXPECT_EQ(sqlite(server->db(), "select name, length(token) from accounts order by name"), "ann|32\nbob|32\n");
     EXPECT_EQ(sqlite(server->db(), "select count(*) from accounts where token like '%secret%'"), "0\n");
 

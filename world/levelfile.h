@@ -1,0 +1,22 @@
+// A level from a file, whatever form the project's tools left it in.
+#pragma once
+
+#include <string>
+
+#include "world/level.h"
+
+// Reads one stored level (not set up) from `where`, which is one of:
+//   - a level source (text, see levelsource.h);
+//   - a level record, exactly 46576 bytes;
+//   - the compressed `data` encoding of a record (one zlib stream);
+//   - an SQLite level database: "PATH" when it holds exactly one level, or
+//     "PATH:ID" for the level of that identifier (or, failing that, name).
+// The record is sanitised like a stored level and its play counters cleared,
+// so play starts it fresh. On failure returns false and sets why to a one-line
+// reason that names the file.
+bool read_level_file(const std::string& where, level& out, std::string& why);
+
+// The level of identifier or name `key` in the level database at `path`.
+// False, with why, when the file is no level database or holds no such level.
+bool read_level_from_db(const std::string& path, const std::string& key, level& out,
+                        std::string& why);
