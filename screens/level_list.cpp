@@ -145,7 +145,7 @@ private:
 };
 
 Table* entry_list(Container& root) {
-    ScrollBox2* pair = dynamic_cast<ScrollBox2*>(find(&root, "entries"));
+    ScrollBox2* pair = dynamic_cast<ScrollBox2*>(root_child(root, "entries"));
     if (!pair || !pair->box) return nullptr;
     return dynamic_cast<Table*>(pair->box->content());
 }
@@ -199,8 +199,8 @@ void paint_level_list(game& g, Container& root) {
 }
 
 void show_level_panel(game& g, Container& root) {
-    remove(&root, find(&root, "lev"));
-    remove(&root, find(&root, "bts"));
+    remove(&root, root_child(root, "lev"));
+    remove(&root, root_child(root, "bts"));
     if (list_count <= 0 || list_page < 0 || list_page >= int(list_ids.size())) return;
 
     const bool own_maps = g.state == STATE_MENU_EDIT;
@@ -387,6 +387,12 @@ Widget* place_bottom(Container& root, Widget* w, int x) {
 void add_canvas_note(Container& root, const char* text) {
     Box* page = add_page(root, sized_label("font1", text, 960, 0, -1));
     page->disabled = 1;
+}
+
+Widget* root_child(Container& root, const char* name) {
+    for (Widget* c : root.children)
+        if (c->name == name) return c;
+    return nullptr;
 }
 
 void add_menu_button(Container& root) { place_at(root, make_button("Menu", 6, 240, 0), 0, 0); }

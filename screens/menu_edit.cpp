@@ -95,7 +95,7 @@ void MenuEdit::frame() { list_frame(*g, root); }
 void MenuEdit::event(Event e) {
     int answer = root.event(e);
     if (e.kind == EV_KEYDOWN && e.key == uint32_t(KEY_ESCAPE))
-        answer = find(&root, "dialog") ? CANCEL : MENU;  // Escape closes the question first
+        answer = root_child(root, "dialog") ? CANCEL : MENU;  // Escape closes the question first
     const int entry = answer - LIST_ENTRY_ACTION;
     if (entry >= 0 && entry < list_count) {
         list_page = entry;
@@ -121,7 +121,7 @@ void MenuEdit::event(Event e) {
         list_page = 0;
         break;
     case DELETE:
-        if (!find(&root, "dialog")) add_delete_dialog(root);
+        if (!root_child(root, "dialog")) add_delete_dialog(root);
         break;
     case CONFIRM_DELETE:
         if (list_page >= 0 && list_page < list_count)
@@ -131,7 +131,7 @@ void MenuEdit::event(Event e) {
         set_state(*g, STATE_MENU_EDIT);
         break;
     case CANCEL:
-        remove(&root, find(&root, "dialog"));
+        remove(&root, root_child(root, "dialog"));
         break;
     default:
         break;
