@@ -188,7 +188,8 @@ void MenuSettings::event(Event e) {
         break;
     case MUSIC_MOVED:
         store_settings_fields(*g, root);
-        stream_volume(app_handles().menu_music, float(g->settings.music_volume) / 100.0f);
+        // The stream playing now, whichever it is.
+        stream_volume(music_current(), float(g->settings.music_volume) / 100.0f);
         break;
     case EFFECTS_MOVED:
         store_settings_fields(*g, root);
