@@ -46,6 +46,7 @@ SDL_Surface* _try_init_video(int w, int h, int fullscreen) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         // No display to talk to: this attempt fails like a refused mode.
+        fprintf(stderr, "SDL video: %s\n", SDL_GetError());
         fprintf(stderr, "res: %d\n", 0);
         return nullptr;
     }
