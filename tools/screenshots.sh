@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes the README's screenshots from the real game: the main menu, the tutorial
+# Takes the README's screenshots from the real game: the tutorial
 # list, the featured levels from a local level service, the map editor and a
 # level in play, each at 960 x 720 under a private X server, driven by xdotool
 # at the positions the layout gives, saved as small PNGs.
@@ -92,7 +92,6 @@ stop_game() {
 click() { xdotool mousemove "$1" "$2" click 1; sleep "${3:-2}"; }
 
 start_game
-shot main-menu
 click 281 297                     # Tutorial
 shot tutorials
 xdotool key Escape; sleep 1
