@@ -34,7 +34,8 @@ const uint32_t KEY_OF_W = KEY_A + 22, KEY_OF_A = KEY_A, KEY_OF_S = KEY_A + 18,
 const int REPLAY_INTRO_FRAMES = 60;
 
 struct Active {
-    bool replay = false;
+    bool replay = false;    // a replay was shown in this run: the saved game stays
+    bool steering = false;  // the replay still steers: its level has not been left
     Replay moves;
     size_t next = 0;
     int last_tick = -1;
@@ -79,6 +80,26 @@ bool find_level(const std::string& arg, level& out, std::string& why) {
     }
     why = arg + ": no such file, and no shipped level of that name";
     return false;
+}
+
+// The replay steers the attempts at its own level only: once the player has
+// gone from the play screens to the menus or the editor, whatever level comes
+// next is the player's. (The error dialog returns to the screen it covers.)
+bool still_steering(const game& g) {
+    Active* a = g_active.get();
+    if (!a || !a->steering) return false;
+    switch (g.state) {
+    case STATE_LEVEL:
+    case STATE_PAUSE:
+    case STATE_REWIND:
+    case STATE_LEVEL_INTRO:
+    case STATE_LEVEL_WIN:
+    case STATE_MENU_ERROR:
+        return true;
+    default:
+        a->steering = false;
+        return false;
+    }
 }
 
 }  // namespace
@@ -148,6 +169,7 @@ int launch_parse(int argc, char** argv, LaunchOptions& out) {
 void launch_begin(game& g, const LaunchOptions& o) {
     g_active.reset(new Active());
     g_active->replay = o.replay;
+    g_active->steering = o.replay;
     g_active->moves = o.moves;
     memcpy(&g.edit_level, &o.lv, sizeof(level));
     memcpy(&g.level, &o.lv, sizeof(level));
@@ -157,8 +179,8 @@ void launch_begin(game& g, const LaunchOptions& o) {
 }
 
 void launch_frame(game& g) {
+    if (!still_steering(g)) return;
     Active* a = g_active.get();
-    if (!a || !a->replay) return;
     if (g.state == STATE_LEVEL_INTRO) {
         // Move the intro on as a player would, once the camera has flown in.
         if (++a->intro_frames == REPLAY_INTRO_FRAMES) {
@@ -197,8 +219,8 @@ void launch_frame(game& g) {
 }
 
 bool launch_takes_event(const game& g, const Event& e) {
+    if (!still_steering(g) || g.state != STATE_LEVEL) return true;
     const Active* a = g_active.get();
-    if (!a || !a->replay || g.state != STATE_LEVEL) return true;
     if (a->last_tick >= a->moves.end_tick) return true;  // the replay is over: play on
     if (e.kind == EV_KEYDOWN || e.kind == EV_KEYUP) {
         if (e.unicode >= '1' && e.unicode <= '4') return false;
