@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "world/catalogue.h"
 #include "world/levelfile.h"
+#include "world/model.h"
 #include "world/rewind.h"
 
 namespace {
@@ -24,10 +25,6 @@ const char* const USAGE =
     "                 a shipped level such as t03\n"
     "  --replay FILE  show the replay FILE of LEVEL being played (the saved game is\n"
     "                 kept as it was)\n";
-
-// The keys that steer the agent (W, A, S, D; Z, X, C, V; "1" to "4").
-const uint32_t KEY_OF_W = KEY_A + 22, KEY_OF_A = KEY_A, KEY_OF_S = KEY_A + 18,
-               KEY_OF_D = KEY_A + 3;
 
 // Frames the intro shows during a replay before it is moved on, as a player
 // would, by a key press: long enough for the camera to fly in.
@@ -197,9 +194,7 @@ void launch_frame(game& g) {
     a->intro_frames = 0;
     if (!a->told && a->last_tick >= 0 && g.state != STATE_LEVEL) {
         // The rules ended the attempt, or the player paused it.
-        const actor* p = nullptr;
-        for (const actor& b : g.level.actors)
-            if (b.active && b.kind == ACTOR_PLAYER) p = &b;
+        const actor* p = find_actor(g, ACTOR_PLAYER);
         if (g.state == STATE_LEVEL_WIN) {
             printf("replay: the level is won after %d ticks\n", a->last_tick + 1);
             a->told = true;
@@ -224,9 +219,9 @@ bool launch_takes_event(const game& g, const Event& e) {
     if (a->last_tick >= a->moves.end_tick) return true;  // the replay is over: play on
     if (e.kind == EV_KEYDOWN || e.kind == EV_KEYUP) {
         if (e.unicode >= '1' && e.unicode <= '4') return false;
-        for (uint32_t k : {KEY_OF_W, KEY_OF_A, KEY_OF_S, KEY_OF_D, uint32_t(KEY_Z), uint32_t(KEY_X),
-                           uint32_t(KEY_C), uint32_t(KEY_V)})
-            if (e.key == k) return false;
+        // The keys that steer the agent: W, A, S, D and Z, X, C, V ("1" to "4" above).
+        for (int k : {KEY_W, KEY_A, KEY_S, KEY_D, KEY_Z, KEY_X, KEY_C, KEY_V})
+            if (e.key == uint32_t(k)) return false;
     }
     // A left click walks or uses a bomb from the bar; the view keeps the arrow
     // keys, the wheel and the right-drag.
