@@ -116,24 +116,34 @@ void rect_fill(int rgb, int x, int y, int w, int h) {
 }
 
 namespace {
-// One axis of a nine-slice frame: where each cell starts, its length, which
-// ninth (0 first, 1 middle, 2 last) and how much of that ninth it shows.
+// One axis of a nine-slice frame: where each cell starts, its length, and the
+// part of the texture it shows (start and range, in texture fractions).
 struct FrameCell {
-    int pos, len, ninth;
-    float range;
+    int pos, len;
+    float start, range;
 };
 
 std::vector<FrameCell> frame_cells(int from, int size, int b) {
     std::vector<FrameCell> cells;
     const float third = 1.0f / 3.0f;
-    cells.push_back({from, b, 0, third});
+    if (size < 2 * b) {
+        // Too short for two whole corners: each corner keeps its outer part,
+        // so the two never overlap (a translucent frame would show the overlap
+        // as a brighter line across its middle).
+        const int first = size > 0 ? size / 2 : 0, second = size > 0 ? size - first : 0;
+        const float unit = third / float(b);
+        cells.push_back({from, first, 0.0f, float(first) * unit});
+        cells.push_back({from + first, second, 1.0f - float(second) * unit, float(second) * unit});
+        return cells;
+    }
+    cells.push_back({from, b, 0.0f, third});
     const int last = from + size - b;
     // A frame wider than 4096 cells is cut short rather than looping for ever.
     for (int m = from + b, k = 0; m < last && k < 4096; m += b, ++k) {
         const int len = last - m < b ? last - m : b;
-        cells.push_back({m, len, 1, float(len) / float(3 * b)});
+        cells.push_back({m, len, third, float(len) / float(3 * b)});
     }
-    cells.push_back({last, b, 2, third});
+    cells.push_back({last, b, 2.0f * third, third});
     return cells;
 }
 }  // namespace
@@ -144,8 +154,8 @@ void frame_draw(int gl_name, int x, int y, int w, int h, int b) {
     const std::vector<FrameCell> rows = frame_cells(y, h, b);
     for (const FrameCell& c : cols)
         for (const FrameCell& r : rows)
-            texture_draw_part(gl_name, float(c.ninth) / 3.0f, float(r.ninth) / 3.0f, c.range,
-                              r.range, float(c.pos), float(r.pos), float(c.len), float(r.len));
+            texture_draw_part(gl_name, c.start, r.start, c.range, r.range, float(c.pos), float(r.pos),
+                              float(c.len), float(r.len));
 }
 
 void image_draw_quad(int image, Vec3 p1, Vec3 p2, Vec3 p3, Vec3 p4) {

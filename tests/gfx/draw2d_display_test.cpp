@@ -217,6 +217,31 @@ TEST_F(Draw2D, FrameTilesItsMiddleNinthsAndShortensTheLastOne) {
     EXPECT_TRUE(is(f.at(450, 371), 0, 0, 0));
 }
 
+// A frame shorter or narrower than its two corners shows the outer half of
+// each, side by side: drawn over each other, a translucent frame (a button's)
+// showed the overlap as a line across its middle.
+TEST_F(Draw2D, AFrameSmallerThanItsCornersSplitsThemWithoutOverlap) {
+    frame_draw(texture_entry(texture_get("ninths")).gl_name, 600, 300, 30, 26, 20);
+    Frame f = rt::read_frame("small_frame");
+    const auto ninth = [](int col, int row) {
+        return Pixel{30 + col * 100, 30 + row * 100, 60};
+    };
+    struct Probe {
+        int x, y, col, row;
+    } probes[] = {
+        {601, 301, 0, 0}, {612, 301, 0, 0}, {601, 311, 0, 0}, {613, 312, 0, 0},
+        {616, 301, 2, 0}, {628, 312, 2, 0}, {601, 314, 0, 2}, {612, 324, 0, 2},
+        {616, 314, 2, 2}, {628, 324, 2, 2},
+    };
+    for (const Probe& p : probes) {
+        const Pixel want = ninth(p.col, p.row);
+        EXPECT_TRUE(is(f.at(p.x, p.y), want.r, want.g, want.b, 25))
+            << p.x << "," << p.y << " got " << f.at(p.x, p.y).r << "," << f.at(p.x, p.y).g;
+    }
+    EXPECT_TRUE(is(f.at(631, 310), 0, 0, 0));
+    EXPECT_TRUE(is(f.at(610, 327), 0, 0, 0));
+}
+
 TEST_F(Draw2D, TextIsDrawnGlyphByGlyphAlignedAndClipped) {
     const int f = font_get("f");
     glyphs_draw(f, "AAAA", 100, 500);
