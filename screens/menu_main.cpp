@@ -9,7 +9,7 @@
 #include "ui/widget_gfx.h"
 
 const char* const MAIN_CREDIT_NOTICE =
-    "Murkwell 1.0.3. Made with SDL, OpenGL, SQLite and the DejaVu fonts: click for the credits.";
+    "Murkwell " MURKWELL_RELEASE ". Made with SDL, OpenGL, SQLite and the DejaVu fonts: click for the credits.";
 
 std::string url_encoded(const std::string& bytes) {
     std::string out(url_encoded_length(bytes.size(), bytes.data()), '\0');
