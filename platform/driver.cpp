@@ -46,6 +46,7 @@ SDL_Surface* _try_init_video(int w, int h, int fullscreen) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         // No display to talk to: this attempt fails like a refused mode.
+        fprintf(stderr, "SDL video: %s\n", SDL_GetError());
         fprintf(stderr, "res: %d\n", 0);
         return nullptr;
     }
@@ -120,9 +121,22 @@ void init_video(int w, int h, int fullscreen) {
     if (surface) store_surface(surface);
 }
 
+bool video_has_surface() { return SDL_GetVideoSurface() != nullptr; }
+
 bool video_is_fullscreen() {
     SDL_Surface* surface = SDL_GetVideoSurface();
     return surface && (surface->flags & SDL_FULLSCREEN);
+}
+
+std::vector<VideoSize> fullscreen_modes() {
+    std::vector<VideoSize> out;
+    // SDL asks its video driver, which exists only while video is running.
+    if (!SDL_WasInit(SDL_INIT_VIDEO) || !SDL_GetVideoSurface()) return out;
+    SDL_Rect** modes = SDL_ListModes(nullptr, SDL_FULLSCREEN | SDL_HWSURFACE);
+    // Null: no mode (or no video yet); -1: any size will do.
+    if (!modes || modes == reinterpret_cast<SDL_Rect**>(-1)) return out;
+    for (SDL_Rect** m = modes; *m; ++m) out.push_back(VideoSize{(*m)->w, (*m)->h});
+    return out;
 }
 
 void video_swap() {

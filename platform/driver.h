@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 struct SDL_Surface;
 
@@ -45,8 +46,18 @@ SDL_Surface* _try_init_video(int w, int h, int fullscreen);
 using VideoAttempt = SDL_Surface* (*)(int w, int h, int fullscreen);
 void set_video_attempt(VideoAttempt attempt);  // nullptr restores _try_init_video
 
+// True when a video mode is open (a window or a full screen exists).
+bool video_has_surface();
 // True when the current video surface is full screen.
 bool video_is_fullscreen();
+
+// The full-screen modes the display offers for a hardware OpenGL surface, in
+// the order it reports them; empty without a video mode or when the display
+// accepts any size.
+struct VideoSize {
+    int w = 0, h = 0;
+};
+std::vector<VideoSize> fullscreen_modes();
 
 // Swaps the GL buffers of the window (no-op without a window).
 void video_swap();

@@ -1,5 +1,3 @@
 #include "screens/menu_help.h"
 
-MenuHelp::MenuHelp(game* g) : Screen(g) {}
-
-void MenuHelp::paint() { paint_as_menu(root); }
+MenuHelp::MenuHelp(game* g) : MenuCredits(g) {}

@@ -1,10 +1,9 @@
-// MenuHelp: the help.
+// MenuHelp: the help screen; it shows what the credits show.
 #pragma once
 
-#include "screens/screen.h"
+#include "screens/menu_credits.h"
 
-class MenuHelp : public Screen {
+class MenuHelp : public MenuCredits {
 public:
     explicit MenuHelp(game* g);
-    void paint() override;  // as a menu
 };

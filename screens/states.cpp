@@ -1,11 +1,13 @@
 #include "screens/states.h"
 
 #include "core/state.h"
+#include "net/web.h"
 #include "screens/edit.h"
 #include "screens/edit_info.h"
 #include "screens/edit_menu.h"
 #include "screens/edit_share.h"
 #include "screens/level.h"
+#include "screens/level_list.h"
 #include "screens/level_intro.h"
 #include "screens/level_win.h"
 #include "screens/menu_credits.h"
@@ -43,4 +45,6 @@ void make_states(game& g) {
     state_table[STATE_MENU_ERROR] = new MenuError(&g);
     state_table[STATE_MENU_CREDITS] = new MenuCredits(&g);
     state_table[STATE_MENU_HELP] = new MenuHelp(&g);
+    // A finished download shows the online list from its first entry.
+    download_list_reset = [] { list_page = 0; };
 }
