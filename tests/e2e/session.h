@@ -26,8 +26,18 @@
 #include <thread>
 #include <vector>
 
+#include <zlib.h>
+
 #include "core/game.h"
+#include "core/state.h"
+#include "db/mydb.h"
+#include "gfx/world_draw.h"
+#include "platform/canvas.h"
+#include "platform/files.h"
 #include "test_support.h"
+#include "world/catalogue.h"
+#include "world/model.h"
+#include "world/storage.h"
 
 namespace e2e {
 
@@ -203,6 +213,51 @@ inline std::string like_stored(const Picture& p, const std::string& stored_path)
     return why;
 }
 
+// Writes a picture as a PNG (to look at what a test saw).
+inline void write_png(const Picture& p, const std::string& path) {
+    std::string raw;
+    for (int y = 0; y < p.h; ++y) {
+        raw += '\0';
+        raw.append(reinterpret_cast<const char*>(p.at(0, y)), size_t(p.w) * 3);
+    }
+    uLongf n = compressBound(uLong(raw.size()));
+    std::string z(n, '\0');
+    compress2(reinterpret_cast<Bytef*>(&z[0]), &n, reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()), 6);
+    z.resize(n);
+    auto be = [](uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    auto chunk = [&](const std::string& type, const std::string& data) {
+        const std::string td = type + data;
+        return be(uint32_t(data.size())) + td + be(uint32_t(crc32(0, reinterpret_cast<const Bytef*>(td.data()), uInt(td.size()))));
+    };
+    std::string ihdr = be(uint32_t(p.w)) + be(uint32_t(p.h)) + std::string("\x08\x02\x00\x00\x00", 5);
+    test::write_file(path, std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) + chunk("IDAT", z) + chunk("IEND", ""));
+}
+
+// Where the ground of a map cell appears in the 960 x 720 window at the start
+// of play of a shipped level (the camera on the agent, the view unturned, at
+// the zoom play starts with): the renderer's own camera, so the game's own
+// picking takes the point back to that cell.
+inline Vec3 cell_on_screen(const std::string& level_name, int cx, int cy) {
+    set_data_dir(test::source_data_dir());
+    std::unique_ptr<game> g(new game());
+    test::stderr_of([&] { _game_tile_init(*g); });
+    MyDB db;
+    db.db_open(test::source_data_dir() + "/game.db", true);
+    const std::vector<Row> rows = db.query("select id from levels where name = ?", {level_name});
+    if (rows.empty() || !logic_load(*g, db, rows[0].at("id"))) return Vec3{-1, -1, 0};
+    g->level = g->edit_level;
+    test::stderr_of([&] { setup_level(*g, 1); });
+    g->state = STATE_LEVEL;
+    g->level.cam_dist = 12.5f;
+    canvas().canvas_w = 960;
+    canvas().canvas_h = 720;
+    camera_setup(*g, 0);
+    set_data_dir("");
+    return project_to_window(Vec3{float(cx) + 0.5f, 1.25f, float(cy) + 0.5f});
+}
+
 // ---------------------------------------------------------------------------
 // The per-user folder as a player's: settings for a 960 x 720 window.
 
@@ -256,6 +311,7 @@ public:
         const std::string stub = home_ + "/bin/xdg-open";
         test::write_file(stub, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"" + home_ + "/browser.txt\"\n");
         chmod(stub.c_str(), 0700);
+        unlink((home_ + "/counts.txt").c_str());
         out_ = home_ + "/stdout.txt";
         err_ = home_ + "/stderr.txt";
         unlink(out_.c_str());
@@ -266,6 +322,9 @@ public:
             setenv("DISPLAY", display_.c_str(), 1);
             setenv("SDL_AUDIODRIVER", "dummy", 1);
             setenv("PATH", (home_ + "/bin:" + std::string(getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin")).c_str(), 1);
+            // The frame counter: tests wait for frames to pass, never for time.
+            setenv("LD_PRELOAD", MURKWELL_COUNTS_SHIM, 1);
+            setenv("MURKWELL_COUNTS", (home_ + "/counts.txt").c_str(), 1);
             for (const auto& kv : o.env) setenv(kv.first.c_str(), kv.second.c_str(), 1);
             const int out = open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int err = open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -312,6 +371,25 @@ public:
         return wait_err("-> " + std::to_string(n) + "\n", from, seconds);
     }
     size_t mark() const { return err().size(); }
+
+    // Input events SDL handed the game and frames it ran so far (the counter
+    // writes them every 30 frames and at exit).
+    long frames() const {
+        long events = 0, frames = 0;
+        sscanf(test::read_file(home_ + "/counts.txt").c_str(), "events %ld\nframes %ld", &events, &frames);
+        return frames;
+    }
+    long events() const {
+        long events = 0;
+        sscanf(test::read_file(home_ + "/counts.txt").c_str(), "events %ld", &events);
+        return events;
+    }
+    // Waits until at least n more frames have run (n rounded up to the
+    // counter's 30).
+    bool wait_frames(long n) const {
+        const long from = frames();
+        return eventually([&] { return frames() >= from + n + 30; });
+    }
 
     // The number of the screen shown last, from the error stream; -1 if none.
     int screen() const {
