@@ -312,6 +312,7 @@ public:
         test::write_file(stub, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"" + home_ + "/browser.txt\"\n");
         chmod(stub.c_str(), 0700);
         unlink((home_ + "/counts.txt").c_str());
+        unlink((home_ + "/stuck.txt").c_str());
         out_ = home_ + "/stdout.txt";
         err_ = home_ + "/stderr.txt";
         unlink(out_.c_str());
@@ -464,11 +465,16 @@ public:
             status_ = status;
             return status;
         }
+        // Stuck: where it is stuck goes beside its error stream, then it is killed.
+        test::run("gdb -p " + std::to_string(pid_) + " -batch -ex 'thread apply all bt' > '" + home_ +
+                  "/stuck.txt' 2>&1");
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
         pid_ = -1;
         return status_ = -1;
     }
+    // What gdb saw when the game did not end in time ("" when it ended).
+    std::string stuck() const { return test::read_file(home_ + "/stuck.txt"); }
     bool running() {
         if (pid_ <= 0) return false;
         int status = 0;
