@@ -298,6 +298,9 @@ struct GameOptions {
     std::string exe = std::string(MURKWELL_BINARY_DIR) + "/murkwell";
     std::vector<std::string> args;
     std::vector<std::pair<std::string, std::string>> env;  // added to the environment
+    // How many times WAIT_SECONDS each wait allows (a game under valgrind
+    // runs tens of times slower).
+    double patience = 1.0;
 };
 
 class Game {
@@ -306,7 +309,7 @@ public:
     // A stub `xdg-open` in home/bin records the addresses the game hands to the
     // browser in home/browser.txt instead of starting one.
     Game(const Display& d, const std::string& home, GameOptions o = GameOptions())
-        : display_(d.name()), home_(home) {
+        : display_(d.name()), home_(home), bound_(WAIT_SECONDS * o.patience) {
         mkdir((home_ + "/bin").c_str(), 0700);
         const std::string stub = home_ + "/bin/xdg-open";
         test::write_file(stub, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"" + home_ + "/browser.txt\"\n");
@@ -359,16 +362,16 @@ public:
     }
 
     // Whether the error stream holds `text` after `from` bytes, within the bound.
-    bool wait_err(const std::string& text, size_t from = 0, double seconds = WAIT_SECONDS) const {
+    bool wait_err(const std::string& text, size_t from = 0, double seconds = 0) const {
         return eventually(
             [&] {
                 const std::string e = err();
                 return e.size() > from && e.find(text, from) != std::string::npos;
             },
-            seconds);
+            seconds > 0 ? seconds : bound_);
     }
     // The screen changes the game reported ("set_state: A -> B").
-    bool wait_screen(int n, size_t from = 0, double seconds = WAIT_SECONDS) const {
+    bool wait_screen(int n, size_t from = 0, double seconds = 0) const {
         return wait_err("-> " + std::to_string(n) + "\n", from, seconds);
     }
     size_t mark() const { return err().size(); }
@@ -389,7 +392,7 @@ public:
     // counter's 30).
     bool wait_frames(long n) const {
         const long from = frames();
-        return eventually([&] { return frames() >= from + n + 30; });
+        return eventually([&] { return frames() >= from + n + 30; }, bound_);
     }
 
     // The number of the screen shown last, from the error stream; -1 if none.
@@ -408,7 +411,7 @@ public:
                 window_ = test::run("DISPLAY=" + display_ + " xdotool search --name '^Murkwell$' 2>/dev/null | head -1");
                 while (!window_.empty() && window_.back() == '\n') window_.pop_back();
                 return !window_.empty();
-            });
+            }, bound_);
         }
         return window_;
     }
@@ -457,10 +460,10 @@ public:
         return wait_exit();
     }
     // Waits for the game to end by itself; the wait status, -1 if it did not.
-    int wait_exit(double seconds = WAIT_SECONDS) {
+    int wait_exit(double seconds = 0) {
         if (pid_ <= 0) return status_;
         int status = 0;
-        if (eventually([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, seconds)) {
+        if (eventually([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, seconds > 0 ? seconds : bound_)) {
             pid_ = -1;
             status_ = status;
             return status;
@@ -489,6 +492,7 @@ public:
 
 private:
     std::string display_, home_, out_, err_, window_;
+    double bound_;
     pid_t pid_ = -1;
     int status_ = -1;
 };
