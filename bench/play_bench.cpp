@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "core/app.h"
+#include "bench_window.h"
 #include "core/state.h"
 #include "gfx/graphics.h"
 #include "gfx/world_draw.h"
@@ -36,11 +37,7 @@ namespace {
 
 std::unique_ptr<game> g_game;
 
-double now_ms() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
+using benchwin::now_ms;
 
 // Tile numbers of the shipped catalogue.
 enum : int {
@@ -173,23 +170,7 @@ BENCHMARK(BM_ScreenLayerSubmit)->UseManualTime()->Iterations(300)->Unit(benchmar
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    set_data_dir(std::string(MURKWELL_SOURCE_DIR) + "/data");
-    // The start-up chatter (video mode, texture loads) is not part of the report.
-    FILE* quiet = freopen("/dev/null", "w", stderr);
-    (void)quiet;
-    if (!getenv("DISPLAY")) {
-        printf("play_bench: no display (run it under xvfb-run)\n");
-        return 1;
-    }
-    SDL_Init(SDL_INIT_TIMER);
-    init_video(960, 720, 0);
-    if (driver().width != 960) {
-        printf("play_bench: no 960 x 720 GL window (is DISPLAY set?)\n");
-        return 1;
-    }
-    load_graphics();
-    canvas() = Canvas();
-    load_fonts();
+    if (!benchwin::open_window("play_bench")) return 1;
     g_game.reset(new game());
     _game_tile_init(*g_game);
     make_states(*g_game);

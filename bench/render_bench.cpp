@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "core/game.h"
+#include "bench_window.h"
 #include "core/state.h"
 #include "gfx/graphics.h"
 #include "gfx/world_draw.h"
@@ -34,11 +35,7 @@ namespace {
 
 std::unique_ptr<game> g_game;
 
-double now_ms() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
+using benchwin::now_ms;
 
 // CPU time of the whole process (the rasteriser's threads included).
 double cpu_ms() {
@@ -265,25 +262,7 @@ BENCHMARK(BM_FrameZoom0)->UseManualTime()->Iterations(300)->Unit(benchmark::kMil
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    set_data_dir(std::string(MURKWELL_SOURCE_DIR) + "/data");
-    // The start-up chatter (video mode, texture loads) is not part of the report.
-    FILE* quiet = freopen("/dev/null", "w", stderr);
-    (void)quiet;
-    if (!getenv("DISPLAY")) {
-        printf("render_bench: no display (run it under xvfb-run)\n");
-        return 1;
-    }
-    // Video starts inside init_video only: closing and reopening the one X
-    // connection would let an Xvfb without -noreset reset in between and refuse us.
-    SDL_Init(SDL_INIT_TIMER);
-    init_video(960, 720, 0);
-    if (driver().width != 960) {
-        printf("render_bench: no 960 x 720 GL window (is DISPLAY set?)\n");
-        return 1;
-    }
-    load_graphics();
-    canvas() = Canvas();
-    load_fonts();
+    if (!benchwin::open_window("render_bench")) return 1;
     g_game.reset(new game());
     _game_tile_init(*g_game);
     build_busy_level(*g_game);

@@ -38,17 +38,6 @@ Label* timer_label(int font, int64_t ticks, int color) {
     return l;
 }
 
-// A camera-turn button of the bottom bar, in its cell box.
-Box* rotate_cell(level* lv, int dir, const char* icon) {
-    WRotate* r = new WRotate(lv, dir);
-    Style& s = r->styles[STYLE_BASE];
-    s.width = 76;
-    s.height = 76;
-    set_paddings(s, 10);
-    s.image = widget_gfx().image_get(icon);
-    return new Box(r);
-}
-
 }  // namespace
 
 int level_exit_state(const game& g) {
@@ -92,8 +81,8 @@ void Level::build_hud() {
     WidgetGfx& gfx = widget_gfx();
     Table* bar = new Table();
     tr(bar);
-    td(bar, rotate_cell(&g->level, -1, "icon-arrow4"));
-    td(bar, rotate_cell(&g->level, +1, "icon-arrow6"));
+    td(bar, new Box(make_rotate_button(&g->level, -1, "icon-arrow4")));
+    td(bar, new Box(make_rotate_button(&g->level, +1, "icon-arrow6")));
     for (int i = 0; i < 2; ++i) {
         Widget* spacer = new Widget();
         spacer->styles[STYLE_BASE].width = 192;
@@ -109,17 +98,7 @@ void Level::build_hud() {
     bar->y = 624;
     add(&root, bar);
 
-    Label* pause = make_label("font2", "||");
-    pause->click_value = 3;
-    Style& ps = pause->styles[STYLE_BASE];
-    ps.color = 0xAAAAAA;
-    ps.padding_top = 10;
-    ps.padding_right = 20;
-    ps.padding_bottom = 10;
-    ps.padding_left = 20;
-    pause->x = 0;
-    pause->y = 0;
-    add(&root, pause);
+    add(&root, make_corner_button("||", 3));
 }
 
 void Level::event(Event e) {
@@ -203,10 +182,7 @@ void Level::paint_counters() {
     snprintf(lines[0], sizeof lines[0], "%d%%", int(done * 100 / (total > 1 ? total : 1)));
     snprintf(lines[1], sizeof lines[1], "%d / %d", lv.cartridges, lv.cartridges_total);
     clock_text(lines[2], sizeof lines[2], lv.play_time);
-    for (int i = 0; i < 3; ++i) {
-        const float x = 960.0f - gfx.text_width(font, lines[i]) - 10.0f;
-        gfx.text_draw(font, lines[i], x, float(i) * lh + 10.0f, 0, -1);
-    }
+    for (int i = 0; i < 3; ++i) draw_right_aligned(font, lines[i], float(i) * lh + 10.0f);
 }
 
 void Level::paint_timers() {

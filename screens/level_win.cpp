@@ -89,15 +89,7 @@ void LevelWin::enter() {
     level_sanitize(lv);
     WidgetGfx& gfx = widget_gfx();
 
-    Widget* veil = new Widget();
-    Style& vs = veil->styles[STYLE_BASE];
-    vs.width = 960;
-    vs.height = 720;
-    vs.image = gfx.image_get("black");
-    vs.image_alpha = 170;
-    veil->x = 0;
-    veil->y = 0;
-    add(&root, veil);
+    add(&root, make_panel("black", 170, 960, 720, 0, 0));
 
     Table* outer = new Table();
     td_row(outer, new Box(make_label("font2", field_text(lv.title).c_str())));

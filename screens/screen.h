@@ -28,6 +28,7 @@
 #pragma once
 
 #include "core/state.h"
+#include "ui/play_widgets.h"
 #include "ui/widget.h"
 
 class Screen : public State {
@@ -58,6 +59,19 @@ void screen_tick(Container& root);
 // Small builders for screen layouts.
 // A Label in the named font ("font1", "font2", ...) with a copy of the text.
 Label* make_label(const char* font, const char* text);
+// The small text button in a screen's top-left corner ("||": the play screen's
+// pause, the editor's menu): "font2" in 0xAAAAAA, paddings 10 above and below
+// and 20 left and right, at (0, 0), answering `value` when clicked.
+Label* make_corner_button(const char* text, int value);
+// A plain widget w x h at (x, y) showing the named image at `alpha` over its
+// whole content: a veil over the level or a strip behind tools.
+Widget* make_panel(const char* image, int alpha, int w, int h, int x, int y);
+// A camera-turn button (WRotate) on the level record lv: 76 x 76 with paddings
+// of 10, showing the named arrow icon. Used by the play screen and the editor.
+WRotate* make_rotate_button(level* lv, int dir, const char* icon);
+// Draws one line of text in the 2D state with its right edge 10 units from the
+// canvas's right edge, its top at y: the counters of the top-right corner.
+void draw_right_aligned(int font, const char* text, float y);
 // A new row of the table holding one cell.
 void td_row(Table* t, Widget* cell);
 // A Box of the whole canvas (960 x 720) at (0, 0) that centres `content`,

@@ -89,7 +89,7 @@ struct level {
     uint8_t map[MAP_SIZE * MAP_SIZE];  // tile numbers, row-major
     uint8_t reserved2[1016];
     int32_t reserved3;
-    uint8_t reserved4[8];
+    float cursor_x, cursor_y;   // the map editor's last painted cell
     int32_t started;        // 0 until the play screen has set the level up
     int32_t ticks;          // ticks since set-up
     int32_t play_time;      // ticks, running once the player has moved
@@ -152,7 +152,8 @@ static_assert(offsetof(level, look_x) == 684);
 static_assert(offsetof(level, map) == 692);
 static_assert(offsetof(level, reserved2) == 17076);
 static_assert(offsetof(level, reserved3) == 18092);
-static_assert(offsetof(level, reserved4) == 18096);
+static_assert(offsetof(level, cursor_x) == 18096);
+static_assert(offsetof(level, cursor_y) == 18100);
 static_assert(offsetof(level, started) == 18104);
 static_assert(offsetof(level, ticks) == 18108);
 static_assert(offsetof(level, play_time) == 18112);

@@ -413,6 +413,8 @@ void level_sanitize(level& lv) {
     lv.zoom_target = clamp_float(lv.zoom_target, 1e4f);
     lv.pick_x = clamp_float(lv.pick_x, 1e4f);
     lv.pick_y = clamp_float(lv.pick_y, 1e4f);
+    lv.cursor_x = clamp_float(lv.cursor_x, 1e4f);
+    lv.cursor_y = clamp_float(lv.cursor_y, 1e4f);
 
     for (int s = 0; s < MAX_ACTORS; ++s) {
         actor& a = lv.actors[s];

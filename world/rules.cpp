@@ -93,14 +93,17 @@ uint32_t rules_random(const level& lv, uint32_t salt) {
     return h & 0x7FFFFFFFu;
 }
 
-int view_facing(const game& g, int facing) {
+int view_turn(const game& g) { return whole(16.0f - (g.level.cam_angle - 22.5f) / 45.0f); }
+
+int turn_facing(int facing, int r) {
     static const int RING[8] = {1, 2, 3, 6, 9, 8, 7, 4};
-    const int r = whole(16.0f - (g.level.cam_angle - 22.5f) / 45.0f);
     int p = 0;
     for (int k = 0; k < 8; ++k)
         if (RING[k] == facing) p = k;
-    return RING[((p + r) % 8 + 8) % 8];
+    return RING[((p + r % 8) % 8 + 8) % 8];
 }
+
+int view_facing(const game& g, int facing) { return turn_facing(facing, view_turn(g)); }
 
 bool line_clear(const game& g, int ax, int ay, int bx, int by) {
     const int dx = bx - ax, dy = by - ay;

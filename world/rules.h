@@ -31,8 +31,15 @@ bool seen_by_any(game& g, int x, int y);
 // parts of the offset both 0) leaves its facing as it is.
 void face_towards(game& g, actor& guard);
 
-// The facing digit drawn in animation names, turned by the camera heading.
+// The facing digit drawn in animation names, turned by the camera heading:
+// turn_facing(facing, view_turn(g)).
 int view_facing(const game& g, int facing);
+// The turn of the view in eighths: the whole part of 16 - (heading - 22.5) / 45
+// of the live level's camera.
+int view_turn(const game& g);
+// The facing r places further round the ring 1, 2, 3, 6, 9, 8, 7, 4 (negative
+// r turns back); 5 and anything that is no direction count as place 0.
+int turn_facing(int facing, int r);
 
 // The one random source of the rules (the positions of the escape sparks). Its
 // values are derived from the seed and the play copy, so the same level and the

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -26,40 +27,16 @@ struct GameRun {
 // collects what it printed.
 GameRun run_game(const test::TempDir& home, int sig, std::chrono::milliseconds settle,
                  bool with_display = true) {
-    const std::string out_path = home.file("stdout.txt");
-    const std::string err_path = home.file("stderr.txt");
-    pid_t pid = fork();
-    if (pid == 0) {
-        setenv("APPDATA", home.path().c_str(), 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        if (!with_display) unsetenv("DISPLAY");
-        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(out, 1);
-        dup2(err, 2);
-        const std::string exe = std::string(MURKWELL_BINARY_DIR) + "/murkwell";
-        execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    std::unique_ptr<test::ScopedEnv> no_display;
+    if (!with_display) no_display.reset(new test::ScopedEnv("DISPLAY", nullptr));
+    test::GameProcess game_run(home.path());
     GameRun run;
-    if (pid < 0) return run;
-    using clock = std::chrono::steady_clock;
-    const auto deadline = clock::now() + std::chrono::seconds(60);
-    while (clock::now() < deadline &&
-           test::read_file(err_path).find("sizeof(game) = 208k") == std::string::npos)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!game_run.running()) return run;
+    game_run.wait_for_stderr("sizeof(game) = 208k");
     std::this_thread::sleep_for(settle);
-    kill(pid, sig);
-    for (int i = 0; i < 1000; ++i) {
-        if (waitpid(pid, &run.status, WNOHANG) == pid) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (i == 999) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &run.status, 0);
-        }
-    }
-    run.out = test::read_file(out_path);
-    run.err = test::read_file(err_path);
+    run.status = game_run.stop(sig);
+    run.out = game_run.out();
+    run.err = game_run.err();
     return run;
 }
 

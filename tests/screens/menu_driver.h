@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../ui/test_gfx.h"
+#include "screen_driver.h"
 #include "core/app.h"
 #include "core/fixed_text.h"
 #include "core/state.h"
@@ -51,107 +52,36 @@ struct StoredLevel {
     std::string id, name, title, author, uid, intro;
 };
 
-struct MenuDriver : ::testing::Test {
-    test::TempDir home;
-    test::ScopedEnv appdata{"APPDATA", home.path().c_str()};
-    uitest::FakeGfx fake;
-    std::unique_ptr<game> g{new game()};
-    std::string log;  // the error stream of everything sent through the helpers
-
+struct MenuDriver : test::ScreenDriver {
     void SetUp() override {
-        set_data_dir(test::source_data_dir());
+        test::ScreenDriver::SetUp();
         driver().app_name = "Murkwell";  // the per-user folder: $APPDATA/Murkwell
-        driver().width = 960;
-        driver().height = 720;
         g->settings.music_volume = 50;
         g->settings.effects_volume = 50;
         g->settings.video_mode = -1;
         g->settings.fullscreen = 1;
         set_field(g->settings.user_id, "g:");
         logged([&] {
-            _game_tile_init(*g);
-            open_level_db(app_handles().user_db, home.file("user.db"));
             open_level_db(app_handles().game_db, home.file("game.db"));
             open_level_db(app_handles().net_db, home.file("net.db"));
-            make_states(*g);
-            app_wire_rules();
-            rewind_store_alloc();
         });
         list_page = 0;
     }
     void TearDown() override {
-        for (State*& s : state_table) {
-            delete s;
-            s = nullptr;
-        }
-        set_rules_hooks(RulesHooks());
         download_list_reset = nullptr;
-        WebSlots& w = web_slots();
-        for (WebRequest* r : {&w.track, &w.share, &w.download, &w.plays, &w.valid}) *r = WebRequest();
-        app_handles().user_db.close();
         app_handles().game_db.close();
         app_handles().net_db.close();
-        driver().width = driver().height = 0;
+        test::ScreenDriver::TearDown();
         driver().app_name = "";
-        set_data_dir("");
         list_page = 0;
         list_count = 0;
         list_ids.clear();
     }
 
-    template <class F>
-    void logged(F&& f) {
-        log += test::stderr_of(f);
-    }
-
     void go(int state) {
         logged([&] { set_state(*g, state); });
     }
-    void send(Event e) {
-        logged([&] { app_event(*g, e); });
-    }
-    void key(int code, uint32_t unicode = 0) {
-        Event e{};
-        e.kind = EV_KEYDOWN;
-        e.key = uint32_t(code);
-        e.unicode = unicode;
-        send(e);
-        e.kind = EV_KEYUP;
-        send(e);
-    }
-    void type(const std::string& text) {
-        for (char c : text) key(0, uint32_t(static_cast<unsigned char>(c)));
-    }
-    void mouse(int kind, float x, float y, uint32_t button) {
-        Event e{};
-        e.kind = kind;
-        e.x = x;
-        e.y = y;
-        e.button = button;
-        send(e);
-    }
-    void click_at(float x, float y) {
-        mouse(EV_MOUSEMOVE, x, y, 0);
-        mouse(EV_MOUSEDOWN, x, y, 1);
-        mouse(EV_MOUSEUP, x, y, 1);
-    }
-    void click(Widget* w) {
-        ASSERT_NE(w, nullptr);
-        const Rect r = screen_rect(w);
-        click_at(r.x + r.w / 2, r.y + r.h / 2);
-    }
-    // One pass of the main loop after the events: update, then paint.
-    void frames(int n = 1) {
-        logged([&] {
-            for (int i = 0; i < n; ++i) {
-                app_frame(*g);
-                fake.rec().calls.clear();
-                if (State* s = current_state(*g)) s->paint();
-            }
-        });
-    }
-
-    Screen& screen(int n) { return *static_cast<Screen*>(state_table[n]); }
+    void click_at(float x, float y) { click(x, y); }
     Container& root() { return screen(g->state).root; }
     // The label showing text on the current screen (null when none).
     Label* shown(const std::string& text) { return label_with(&root(), text); }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../ui/test_gfx.h"
+#include "screen_driver.h"
 #include "core/app.h"
 #include "core/fixed_text.h"
 #include "core/state.h"
@@ -73,45 +74,7 @@ std::string text_of(Widget* w) {
     return l ? l->text : "<not a label>";
 }
 
-struct Play : ::testing::Test {
-    test::TempDir home;
-    test::ScopedEnv appdata{"APPDATA", home.path().c_str()};
-    uitest::FakeGfx fake;
-    std::unique_ptr<game> g{new game()};
-    std::string log;  // the error stream of everything sent through the helpers
-
-    void SetUp() override {
-        set_data_dir(test::source_data_dir());
-        // A window of the canvas's size, so window and canvas positions agree.
-        driver().width = 960;
-        driver().height = 720;
-        testing::internal::CaptureStderr();
-        _game_tile_init(*g);
-        open_level_db(app_handles().user_db, home.file("user.db"));
-        testing::internal::GetCapturedStderr();
-        make_states(*g);
-        app_wire_rules();
-        rewind_store_alloc();
-        rules_seed(0);
-    }
-    void TearDown() override {
-        for (State*& s : state_table) {
-            delete s;
-            s = nullptr;
-        }
-        set_rules_hooks(RulesHooks());
-        WebSlots& w = web_slots();
-        for (WebRequest* r : {&w.track, &w.share, &w.download, &w.plays, &w.valid}) *r = WebRequest();
-        app_handles().user_db.close();
-        driver().width = driver().height = 0;
-        set_data_dir("");
-    }
-
-    template <class F>
-    void logged(F&& f) {
-        log += test::stderr_of(f);
-    }
-
+struct Play : test::ScreenDriver {
     // Draws the level into both copies and starts it as a level list would.
     void load(const std::vector<std::string>& rows, int return_state = STATE_MENU_PLAY) {
         level& lv = g->level;
@@ -133,65 +96,6 @@ struct Play : ::testing::Test {
         ASSERT_EQ(g->state, STATE_LEVEL);
     }
 
-    void send(Event e) {
-        logged([&] { app_event(*g, e); });
-    }
-    void key_down(int code, uint32_t unicode = 0) {
-        Event e{};
-        e.kind = EV_KEYDOWN;
-        e.key = uint32_t(code);
-        e.unicode = unicode;
-        send(e);
-    }
-    void key_up(int code) {
-        Event e{};
-        e.kind = EV_KEYUP;
-        e.key = uint32_t(code);
-        send(e);
-    }
-    void key(int code, uint32_t unicode = 0) {
-        key_down(code, unicode);
-        key_up(code);
-    }
-    void typed(char c) { key(0, uint32_t(c)); }
-    void mouse(int kind, float x, float y, uint32_t button) {
-        Event e{};
-        e.kind = kind;
-        e.x = x;
-        e.y = y;
-        e.button = button;
-        send(e);
-    }
-    void click(float x, float y) {
-        mouse(EV_MOUSEMOVE, x, y, 0);
-        mouse(EV_MOUSEDOWN, x, y, 1);
-        mouse(EV_MOUSEUP, x, y, 1);
-    }
-    void click(Widget* w) {
-        ASSERT_NE(w, nullptr);
-        const Rect r = screen_rect(w);
-        click(r.x + r.w / 2, r.y + r.h / 2);
-    }
-    // One pass of the main loop after the events: update, then paint.
-    void frames(int n = 1) {
-        logged([&] {
-            for (int i = 0; i < n; ++i) {
-                app_frame(*g);
-                fake.rec().calls.clear();
-                if (State* s = current_state(*g)) s->paint();
-            }
-        });
-    }
-    // Frames until the condition holds, at most `limit`.
-    bool frames_until(const std::function<bool()>& done, int limit = 600) {
-        for (int i = 0; i < limit; ++i) {
-            if (done()) return true;
-            frames();
-        }
-        return done();
-    }
-
-    Screen& screen(int n) { return *static_cast<Screen*>(state_table[n]); }
     Level& level_screen() { return *static_cast<Level*>(state_table[STATE_LEVEL]); }
     actor& player() { return *find_actor(*g, ACTOR_PLAYER); }
     int player_cell_x() { return cell_under_x(player()); }
@@ -204,14 +108,6 @@ struct Play : ::testing::Test {
         const Vec3 p = on_screen(x, y);
         mouse(EV_MOUSEDOWN, p.x, p.y, 1);
         mouse(EV_MOUSEUP, p.x, p.y, 1);
-    }
-
-    // The texts the last paint drew in a font (1 = "font1", 2 = "font2").
-    std::vector<uitest::Call> texts(int font) {
-        std::vector<uitest::Call> out;
-        for (const uitest::Call& c : fake.rec().of("text"))
-            if (c.id == font) out.push_back(c);
-        return out;
     }
 };
 

@@ -85,6 +85,54 @@ Xvfb::~Xvfb() {
     }
 }
 
+GameProcess::GameProcess(const std::string& appdata) : dir_(appdata) {
+    const std::string out_path = dir_ + "/stdout.txt", err_path = dir_ + "/stderr.txt";
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("APPDATA", dir_.c_str(), 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, 1);
+        dup2(err, 2);
+        const std::string exe = std::string(MURKWELL_BINARY_DIR) + "/murkwell";
+        execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    pid_ = pid;
+}
+
+GameProcess::~GameProcess() {
+    if (pid_ > 0) stop(SIGKILL);
+}
+
+std::string GameProcess::err() const { return read_file(dir_ + "/stderr.txt"); }
+std::string GameProcess::out() const { return read_file(dir_ + "/stdout.txt"); }
+
+bool GameProcess::wait_for_stderr(const std::string& text, double seconds) const {
+    for (int i = 0; i < int(seconds * 50); ++i) {
+        if (err().find(text) != std::string::npos) return true;
+        usleep(20000);
+    }
+    return err().find(text) != std::string::npos;
+}
+
+int GameProcess::stop(int sig) {
+    int status = -1;
+    if (pid_ <= 0) return status;
+    kill(pid_, sig);
+    for (int i = 0; i < 1000; ++i) {
+        if (waitpid(pid_, &status, WNOHANG) == pid_) break;
+        usleep(20000);
+        if (i == 999) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+        }
+    }
+    pid_ = -1;
+    return status;
+}
+
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;

@@ -49,6 +49,28 @@ private:
     ScopedEnv* env_ = nullptr;
 };
 
+// The real game binary, started with APPDATA at a folder and the dummy sound
+// driver, its output collected into files of that folder. stop() sends a signal
+// and waits (bounded; SIGKILL after 20 s) for it to end.
+class GameProcess {
+public:
+    explicit GameProcess(const std::string& appdata);
+    ~GameProcess();  // stops it with SIGKILL if it still runs
+    GameProcess(const GameProcess&) = delete;
+    GameProcess& operator=(const GameProcess&) = delete;
+    bool running() const { return pid_ > 0; }
+    // True once the error stream holds `text`; false after `seconds`.
+    bool wait_for_stderr(const std::string& text, double seconds = 60) const;
+    std::string err() const;
+    std::string out() const;
+    // Sends sig and returns the wait status.
+    int stop(int sig);
+
+private:
+    std::string dir_;
+    int pid_ = -1;
+};
+
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 bool file_exists(const std::string& path);
