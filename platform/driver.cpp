@@ -9,6 +9,10 @@
 #include "platform/files.h"
 
 namespace {
+// Connections to the display opened for one video attempt before it counts as
+// failed (waiting 20, 40, ... ms in between).
+const int VIDEO_INIT_TRIES = 4;
+
 Driver g_driver;
 VideoAttempt g_attempt = _try_init_video;
 
@@ -44,11 +48,18 @@ void driver_init(void (*start_sound)()) {
 SDL_Surface* _try_init_video(int w, int h, int fullscreen) {
     fprintf(stderr, "_try_init_video(%d,%d,%d)\n", w, h, fullscreen);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        // No display to talk to: this attempt fails like a refused mode.
+    // A display server under load now and then refuses or resets a new
+    // connection; a few more tries tell that from a display that is not there,
+    // so a passing hiccup never costs the chosen video mode.
+    int tries = 0;
+    while (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         fprintf(stderr, "SDL video: %s\n", SDL_GetError());
-        fprintf(stderr, "res: %d\n", 0);
-        return nullptr;
+        if (++tries == VIDEO_INIT_TRIES) {
+            // No display to talk to: this attempt fails like a refused mode.
+            fprintf(stderr, "res: %d\n", 0);
+            return nullptr;
+        }
+        SDL_Delay(20 * tries);
     }
     SDL_EnableUNICODE(1);
     SDL_EnableKeyRepeat(500, 30);

@@ -20,11 +20,19 @@
 static unsigned long g_events, g_frames;
 static char g_path[4000];
 
-/* The game's children (the clipboard and browser helpers it starts) neither
- * load the counter nor overwrite the game's figures. */
 __attribute__((constructor)) static void at_start(void) {
     const char* path = getenv("MURKWELL_COUNTS");
     if (path) snprintf(g_path, sizeof g_path, "%s", path);
+}
+
+/* The game's children (the clipboard and browser helpers it starts) neither
+ * load the counter nor overwrite the game's figures. This happens at the
+ * game's first call into SDL, not at load: a launcher between the test and the
+ * game (valgrind's, a shell script) must pass the counter on. */
+static void game_seen(void) {
+    static int done;
+    if (done) return;
+    done = 1;
     unsetenv("MURKWELL_COUNTS");
     unsetenv("LD_PRELOAD");
 }
@@ -43,6 +51,7 @@ static void write_counts(void) {
 int SDL_PollEvent(SDL_Event* event) {
     static int (*real)(SDL_Event*);
     if (!real) real = (int (*)(SDL_Event*))dlsym(RTLD_NEXT, "SDL_PollEvent");
+    game_seen();
     const int got = real ? real(event) : 0;
     if (got && event) {
         switch (event->type) {
@@ -60,6 +69,7 @@ int SDL_PollEvent(SDL_Event* event) {
 void SDL_GL_SwapBuffers(void) {
     static void (*real)(void);
     if (!real) real = (void (*)(void))dlsym(RTLD_NEXT, "SDL_GL_SwapBuffers");
+    game_seen();
     if (real) real();
     if (++g_frames % 30 == 0) write_counts();
 }
