@@ -4,6 +4,7 @@
 #include <SDL_image.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/files.h"
@@ -41,6 +42,11 @@ void print_versions() {
 
 void driver_init(void (*start_sound)()) {
     g_driver = Driver();
+    // The game draws with OpenGL, which SDL offers through its X11 driver only.
+    // Left to choose, SDL falls back to any other driver when the display does
+    // not answer at once (a text-mode one draws into the terminal), and the
+    // OpenGL mode then fails on it. A driver the user names still wins.
+    setenv("SDL_VIDEODRIVER", "x11", 0);
     print_versions();
     if (start_sound) start_sound();
 }

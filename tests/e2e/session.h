@@ -58,14 +58,18 @@ bool eventually(Pred pred, double seconds = WAIT_SECONDS) {
     return pred();
 }
 
-// Runs a program with arguments (no shell); its exit status, or -1.
-inline int spawn_wait(const std::vector<std::string>& args, const std::string& display = "") {
+// Runs a program with arguments (no shell); its exit status, or -1. What it
+// prints on its error stream goes to *err when given.
+inline int spawn_wait(const std::vector<std::string>& args, const std::string& display = "",
+                      std::string* err = nullptr) {
+    char path[] = "/tmp/murkwell-e2e-err-XXXXXX";
+    const int err_fd = err ? mkstemp(path) : -1;
     const pid_t pid = fork();
     if (pid == 0) {
         if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, 1);
-        dup2(null, 2);
+        dup2(err_fd >= 0 ? err_fd : null, 2);
         std::vector<char*> argv;
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -73,7 +77,13 @@ inline int spawn_wait(const std::vector<std::string>& args, const std::string& d
         _exit(127);
     }
     int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+    const bool waited = pid > 0 && waitpid(pid, &status, 0) == pid;
+    if (err_fd >= 0) {
+        *err = test::read_file(path);
+        close(err_fd);
+        unlink(path);
+    }
+    if (!waited) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -422,7 +432,17 @@ public:
     bool xdo(const std::vector<std::string>& args) const {
         std::vector<std::string> all{"xdotool"};
         all.insert(all.end(), args.begin(), args.end());
-        return spawn_wait(all, display_) == 0;
+        // A busy X server now and then refuses a new connection; xdotool then
+        // did nothing at all and is simply run again.
+        for (int tries = 0; tries < 5; ++tries) {
+            std::string err;
+            if (spawn_wait(all, display_, &err) == 0) return true;
+            if (err.find("Can't open display") == std::string::npos &&
+                err.find("Failed creating new xdo instance") == std::string::npos)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
     }
     bool move(int x, int y) {
         return xdo({"mousemove", "--sync", "--window", window(), std::to_string(x), std::to_string(y)});
