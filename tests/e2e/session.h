@@ -245,10 +245,24 @@ inline void write_png(const Picture& p, const std::string& path) {
     test::write_file(path, std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) + chunk("IDAT", z) + chunk("IEND", ""));
 }
 
-// Where the ground of a map cell appears in the 960 x 720 window at the start
-// of play of a shipped level (the camera on the agent, the view unturned, at
-// the zoom play starts with): the renderer's own camera, so the game's own
-// picking takes the point back to that cell.
+// Where the ground of map cell (cx, cy) appears in the 960 x 720 window on
+// screen `state` (play or the editor) with the camera looking at (look_x,
+// look_y) from distance cam_dist, the view unturned: the renderer's own camera,
+// so the game's own picking takes the point back to that cell.
+inline Vec3 cell_on_screen(float look_x, float look_y, float cam_dist, int state, int cx, int cy) {
+    std::unique_ptr<game> g(new game());
+    g->state = state;
+    g->level.look_x = look_x;
+    g->level.look_y = look_y;
+    g->level.cam_dist = cam_dist;
+    canvas().canvas_w = 960;
+    canvas().canvas_h = 720;
+    camera_setup(*g, 0);
+    return project_to_window(Vec3{float(cx) + 0.5f, 1.25f, float(cy) + 0.5f});
+}
+
+// The same at the start of play of a shipped level: the camera on the agent
+// at the zoom play starts with.
 inline Vec3 cell_on_screen(const std::string& level_name, int cx, int cy) {
     set_data_dir(test::source_data_dir());
     std::unique_ptr<game> g(new game());
@@ -460,6 +474,14 @@ public:
     }
     bool key(const std::string& keys) { return xdo({"key", "--clearmodifiers", keys}); }
     bool type(const std::string& text) { return xdo({"type", "--delay", "20", text}); }
+
+    // One pixel of the window (canvas units are pixels at 960 x 720).
+    std::vector<int> pixel(const Display& d, int x, int y) {
+        const Picture p = shot(d);
+        if (p.empty()) return {-1, -1, -1};
+        const uint8_t* c = p.at(x, y);
+        return {c[0], c[1], c[2]};
+    }
 
     // The window's pixels (960 x 720 from its top-left corner on the screen).
     Picture shot(const Display& d) {
