@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "world/catalogue.h"
 #include "world/levelfile.h"
+#include "world/model.h"
 #include "world/rewind.h"
 
 namespace {
@@ -25,16 +26,13 @@ const char* const USAGE =
     "  --replay FILE  show the replay FILE of LEVEL being played (the saved game is\n"
     "                 kept as it was)\n";
 
-// The keys that steer the agent (W, A, S, D; Z, X, C, V; "1" to "4").
-const uint32_t KEY_OF_W = KEY_A + 22, KEY_OF_A = KEY_A, KEY_OF_S = KEY_A + 18,
-               KEY_OF_D = KEY_A + 3;
-
 // Frames the intro shows during a replay before it is moved on, as a player
 // would, by a key press: long enough for the camera to fly in.
 const int REPLAY_INTRO_FRAMES = 60;
 
 struct Active {
-    bool replay = false;
+    bool replay = false;    // a replay was shown in this run: the saved game stays
+    bool steering = false;  // the replay still steers: its level has not been left
     Replay moves;
     size_t next = 0;
     int last_tick = -1;
@@ -79,6 +77,26 @@ bool find_level(const std::string& arg, level& out, std::string& why) {
     }
     why = arg + ": no such file, and no shipped level of that name";
     return false;
+}
+
+// The replay steers the attempts at its own level only: once the player has
+// gone from the play screens to the menus or the editor, whatever level comes
+// next is the player's. (The error dialog returns to the screen it covers.)
+bool still_steering(const game& g) {
+    Active* a = g_active.get();
+    if (!a || !a->steering) return false;
+    switch (g.state) {
+    case STATE_LEVEL:
+    case STATE_PAUSE:
+    case STATE_REWIND:
+    case STATE_LEVEL_INTRO:
+    case STATE_LEVEL_WIN:
+    case STATE_MENU_ERROR:
+        return true;
+    default:
+        a->steering = false;
+        return false;
+    }
 }
 
 }  // namespace
@@ -148,6 +166,7 @@ int launch_parse(int argc, char** argv, LaunchOptions& out) {
 void launch_begin(game& g, const LaunchOptions& o) {
     g_active.reset(new Active());
     g_active->replay = o.replay;
+    g_active->steering = o.replay;
     g_active->moves = o.moves;
     memcpy(&g.edit_level, &o.lv, sizeof(level));
     memcpy(&g.level, &o.lv, sizeof(level));
@@ -157,8 +176,8 @@ void launch_begin(game& g, const LaunchOptions& o) {
 }
 
 void launch_frame(game& g) {
+    if (!still_steering(g)) return;
     Active* a = g_active.get();
-    if (!a || !a->replay) return;
     if (g.state == STATE_LEVEL_INTRO) {
         // Move the intro on as a player would, once the camera has flown in.
         if (++a->intro_frames == REPLAY_INTRO_FRAMES) {
@@ -175,9 +194,7 @@ void launch_frame(game& g) {
     a->intro_frames = 0;
     if (!a->told && a->last_tick >= 0 && g.state != STATE_LEVEL) {
         // The rules ended the attempt, or the player paused it.
-        const actor* p = nullptr;
-        for (const actor& b : g.level.actors)
-            if (b.active && b.kind == ACTOR_PLAYER) p = &b;
+        const actor* p = find_actor(g, ACTOR_PLAYER);
         if (g.state == STATE_LEVEL_WIN) {
             printf("replay: the level is won after %d ticks\n", a->last_tick + 1);
             a->told = true;
@@ -197,14 +214,14 @@ void launch_frame(game& g) {
 }
 
 bool launch_takes_event(const game& g, const Event& e) {
+    if (!still_steering(g) || g.state != STATE_LEVEL) return true;
     const Active* a = g_active.get();
-    if (!a || !a->replay || g.state != STATE_LEVEL) return true;
     if (a->last_tick >= a->moves.end_tick) return true;  // the replay is over: play on
     if (e.kind == EV_KEYDOWN || e.kind == EV_KEYUP) {
         if (e.unicode >= '1' && e.unicode <= '4') return false;
-        for (uint32_t k : {KEY_OF_W, KEY_OF_A, KEY_OF_S, KEY_OF_D, uint32_t(KEY_Z), uint32_t(KEY_X),
-                           uint32_t(KEY_C), uint32_t(KEY_V)})
-            if (e.key == k) return false;
+        // The keys that steer the agent: W, A, S, D and Z, X, C, V ("1" to "4" above).
+        for (int k : {KEY_W, KEY_A, KEY_S, KEY_D, KEY_Z, KEY_X, KEY_C, KEY_V})
+            if (e.key == uint32_t(k)) return false;
     }
     // A left click walks or uses a bomb from the bar; the view keeps the arrow
     // keys, the wheel and the right-drag.

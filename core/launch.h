@@ -8,7 +8,9 @@
 // level copies as a fresh attempt and play starts at once; quitting it returns
 // to the main menu. With --replay the replay is played in the window at normal
 // speed; the keys and clicks that steer the agent are ignored until it ends,
-// and the saved game (state.dat) is left as it was.
+// and the saved game (state.dat) is left as it was. The replay steers only the
+// attempts at its own level: once the player has left it for the menus, the
+// levels started from there are the player's.
 //
 // Everything is read and checked before the game starts: a bad argument or file
 // prints why on the error stream and the program exits non-zero without

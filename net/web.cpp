@@ -4,7 +4,6 @@
 
 #include <json/json.h>
 #include <sqlite3.h>
-#include <zlib.h>
 
 #include <climits>
 #include <cmath>
@@ -180,16 +179,12 @@ void api_share(game& g, int target) {
     set_field(lv.author, field_text(g.settings.user));
     if (lv.name[0] == '\0') set_field(lv.name, field_text(lv.id));
 
-    // The encoding of the data column: one zlib stream of the whole record.
-    std::string packed(LEVEL_DATA_CAPACITY, '\0');
-    uLongf packed_size = packed.size();
-    if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &packed_size,
-                  reinterpret_cast<const Bytef*>(&lv), sizeof(level),
-                  Z_DEFAULT_COMPRESSION) != Z_OK) {
+    // The encoding of the data column.
+    std::string packed;
+    if (!level_data_deflate(lv, packed)) {
         fprintf(stderr, "logic_save(): zlib fail\n");
         return;
     }
-    packed.resize(packed_size);
 
     std::string body = "&target=" + e(target);
     body += "&id=" + e(field_text(lv.id));

@@ -7,6 +7,7 @@
 #include "core/state.h"
 #include "screens/level_list.h"
 #include "ui/widget_gfx.h"
+#include "world/editing.h"
 #include "world/model.h"
 
 namespace {
@@ -111,11 +112,14 @@ void MenuEdit::event(Event e) {
         start_level(*g, STATE_MENU_EDIT);
         break;
     case EDIT:
+        // Another map's history must never be undone onto this one.
+        clear_undo(*g);
         memcpy(&g->level, &g->edit_level, sizeof(level));
         set_state(*g, STATE_EDIT);
         list_page = 0;
         break;
     case NEW:
+        clear_undo(*g);
         new_level(*g);
         set_state(*g, STATE_EDIT_INFO);
         list_page = 0;

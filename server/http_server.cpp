@@ -98,23 +98,6 @@ std::string one_line(const std::string& s) {
     return out;
 }
 
-// Log text: printable ASCII as it is, every other byte (and the quote) as
-// \xNN, about `limit` bytes at most.
-std::string printable(const std::string& s, size_t limit = 120) {
-    std::string out;
-    for (size_t i = 0; i < s.size() && out.size() < limit; ++i) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c >= 0x20 && c < 0x7F && c != '\\' && c != '"') {
-            out += char(c);
-        } else {
-            char esc[8];
-            snprintf(esc, sizeof esc, "\\x%02x", c);
-            out += esc;
-        }
-    }
-    return out;
-}
-
 bool queue_reply(MHD_Connection* connection, const Reply& reply) {
     MHD_Response* response;
     if (reply.shared_body) {
@@ -138,6 +121,21 @@ bool queue_reply(MHD_Connection* connection, const Reply& reply) {
 }
 
 }  // namespace
+
+std::string printable(const std::string& s, size_t limit) {
+    std::string out;
+    for (size_t i = 0; i < s.size() && out.size() < limit; ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c >= 0x20 && c < 0x7F && c != '\\' && c != '"') {
+            out += char(c);
+        } else {
+            char esc[8];
+            snprintf(esc, sizeof esc, "\\x%02x", c);
+            out += esc;
+        }
+    }
+    return out;
+}
 
 bool parse_listen(const std::string& text, std::string& address, int& port) {
     const size_t colon = text.rfind(':');

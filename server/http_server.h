@@ -21,6 +21,11 @@ struct HttpOptions {
     bool log = true;                     // one line per request on stderr
 };
 
+// Text from players made safe for one line of a log or a terminal: printable
+// ASCII as it is, every other byte (and the backslash and the quote) as \xNN,
+// about `limit` bytes at most. Control sequences in a title stay inert.
+std::string printable(const std::string& s, size_t limit = 120);
+
 // Parses "ADDR:PORT" ("127.0.0.1:8457", "[::1]:8457"). False for anything else.
 bool parse_listen(const std::string& text, std::string& address, int& port);
 

@@ -42,16 +42,6 @@ bool inflate_level_exact(const std::string& compressed, level& out) {
     return whole;
 }
 
-std::string deflate_level(const level& lv) {
-    std::string packed(compressBound(sizeof(level)), '\0');
-    uLongf size = packed.size();
-    if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &size, reinterpret_cast<const Bytef*>(&lv),
-                  sizeof(level), Z_DEFAULT_COMPRESSION) != Z_OK)
-        return "";
-    packed.resize(size);
-    return packed;
-}
-
 MapVerdict check_level(level& lv, const TileKinds& kinds, bool require_won) {
     level_sanitize(lv);
     // The cells set-up turns into actors: the playable area only.

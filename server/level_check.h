@@ -31,10 +31,6 @@ enum class MapVerdict {
 // more costs no more than that. False leaves out unspecified.
 bool inflate_level_exact(const std::string& compressed, level& out);
 
-// Compresses a record the way the game stores it (one zlib stream). Empty on
-// failure.
-std::string deflate_level(const level& lv);
-
 // Judges a level record: sanitises it in place, then checks the player start,
 // the actor count and, when require_won, that it is not `unbeaten`.
 MapVerdict check_level(level& lv, const TileKinds& kinds, bool require_won);

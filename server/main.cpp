@@ -172,10 +172,13 @@ int admin(const Options& o) {
         q.limit = INT_MAX;
         q.with_data = false;
         q.hidden = true;
+        // Players' texts reach the administrator's terminal inert.
+        const size_t whole = size_t(-1);
         for (const SharedLevel& l : store.list(q))
             printf("%lld\t%s\t%s\t%s\t%s\tfeatured %d\tplays %lld\tstars %.2f\tskulls %.2f\n",
-                   static_cast<long long>(l.number), date_of(l.ts).c_str(), l.uid.c_str(), l.author.c_str(),
-                   l.title.c_str(), l.featured, static_cast<long long>(l.plays), l.stars, l.skulls);
+                   static_cast<long long>(l.number), date_of(l.ts).c_str(), printable(l.uid, whole).c_str(),
+                   printable(l.author, whole).c_str(), printable(l.title, whole).c_str(), l.featured,
+                   static_cast<long long>(l.plays), l.stars, l.skulls);
         return 0;
     }
     const bool by_number = c == "feature" || c == "unfeature" || c == "delete";

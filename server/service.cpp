@@ -20,6 +20,7 @@
 #include "server/pages.h"
 #include "text/text.h"
 #include "world/model.h"
+#include "world/storage.h"
 
 const char* const ERR_UNKNOWN_ACCOUNT =
     "There is no account with this user name on the level service. Check the name (capitals "
@@ -346,9 +347,8 @@ Reply Service::share(const Request& r, const Caller& who) {
     s.author = field_text(lv->author);
     s.title = field_text(lv->title);
     s.intro = field_text(lv->intro);
-    s.data = deflate_level(*lv);
     s.ts = now();
-    if (s.data.empty()) return api_error(500, ERR_STORAGE, "share");
+    if (!level_data_deflate(*lv, s.data)) return api_error(500, ERR_STORAGE, "share");
     const int64_t number = store_.put_level(s);
     if (number == 0) return api_error(500, ERR_STORAGE, "share");
     Reply reply;
@@ -622,10 +622,9 @@ int Service::load_featured(const std::string& path) {
         set_field(lv->author, s.author);
         set_field(lv->title, s.title);
         set_field(lv->intro, s.intro);
-        s.data = deflate_level(*lv);
         s.ts = now();
         s.featured = 1;
-        if (!s.data.empty() && store_.put_level(s) != 0) ++loaded;
+        if (level_data_deflate(*lv, s.data) && store_.put_level(s) != 0) ++loaded;
     }
     return loaded;
 }

@@ -1,6 +1,8 @@
-// Word filter, percent-encoding and base64. MD5 is in md5.cpp.
+// Word filter, percent-encoding, base64 and the small text routines. MD5 is in
+// md5.cpp.
 #include "text/text.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 
@@ -181,4 +183,17 @@ bool field_name(const char* field, size_t size, std::string* name) {
         if (c < 0x20 || c > 0x7e) return false;
     }
     return false;
+}
+
+std::vector<std::string> split_words(const std::string& s) {
+    std::vector<std::string> out;
+    size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && isspace(static_cast<unsigned char>(s[i]))) ++i;
+        size_t j = i;
+        while (j < s.size() && !isspace(static_cast<unsigned char>(s[j]))) ++j;
+        if (j > i) out.push_back(s.substr(i, j - i));
+        i = j;
+    }
+    return out;
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 enum : int {
     WORD_FILTER_BUFFER = 1024,  // the filter's buffers: 1023 bytes and a NUL
@@ -55,3 +56,7 @@ bool base64_decode(const std::string& in, std::string& out);
 // printable ASCII (0x20..0x7e); false, with *name empty, when a byte is not or
 // the field holds no NUL at all.
 bool field_name(const char* field, size_t size, std::string* name);
+
+// The words of a line: the runs of bytes between blanks (space, tab, CR and
+// the other isspace bytes), in order.
+std::vector<std::string> split_words(const std::string& s);

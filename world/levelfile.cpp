@@ -21,29 +21,6 @@ bool is_regular_file(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool read_whole(const std::string& path, std::string& out, std::string& why) {
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) {
-        why = path + ": " + strerror(errno);
-        return false;
-    }
-    char buf[65536];
-    size_t n;
-    bool big = false;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) {
-        out.append(buf, n);
-        if (out.size() > MAX_LEVEL_FILE) {
-            big = true;
-            break;
-        }
-    }
-    const bool bad = ferror(f) != 0;
-    fclose(f);
-    if (bad) why = path + ": cannot be read";
-    else if (big) why = path + ": larger than 4 MiB: not a level";
-    return !bad && !big;
-}
-
 bool is_database(const std::string& bytes) {
     return bytes.size() >= 16 && memcmp(bytes.data(), SQLITE_MAGIC, 16) == 0;
 }
@@ -69,6 +46,31 @@ void as_stored(level& lv) {
 }
 
 }  // namespace
+
+bool read_whole_file(const std::string& path, size_t max_bytes, const char* what, std::string& out,
+                     std::string& why) {
+    out.clear();
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) {
+        why = path + ": " + strerror(errno);
+        return false;
+    }
+    char buf[65536];
+    size_t n;
+    bool big = false;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) {
+        out.append(buf, n);
+        if (out.size() > max_bytes) {
+            big = true;
+            break;
+        }
+    }
+    const bool bad = ferror(f) != 0;
+    fclose(f);
+    if (bad) why = path + ": cannot be read";
+    else if (big) why = path + ": larger than " + std::to_string(max_bytes >> 20) + " MiB: not a " + what;
+    return !bad && !big;
+}
 
 bool read_level_from_db(const std::string& path, const std::string& key, level& out,
                         std::string& why) {
@@ -140,7 +142,7 @@ bool read_level_file(const std::string& where, level& out, std::string& why) {
         return false;
     }
     std::string bytes;
-    if (!read_whole(path, bytes, why)) return false;
+    if (!read_whole_file(path, MAX_LEVEL_FILE, "level", bytes, why)) return false;
 
     if (is_database(bytes)) return read_level_from_db(path, key, out, why);
     if (!key.empty()) {

@@ -1,6 +1,7 @@
 // A level from a file, whatever form the project's tools left it in.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "world/level.h"
@@ -20,3 +21,9 @@ bool read_level_file(const std::string& where, level& out, std::string& why);
 // False, with why, when the file is no level database or holds no such level.
 bool read_level_from_db(const std::string& path, const std::string& key, level& out,
                         std::string& why);
+
+// Reads the whole file at path into out. False, with why naming the file, when
+// it cannot be opened or read, or holds more than max_bytes ("larger than N
+// MiB: not a <what>").
+bool read_whole_file(const std::string& path, size_t max_bytes, const char* what, std::string& out,
+                     std::string& why);

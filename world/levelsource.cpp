@@ -5,6 +5,7 @@
 #include <set>
 
 #include "core/fixed_text.h"
+#include "text/text.h"
 #include "world/model.h"
 
 namespace {
@@ -26,19 +27,6 @@ std::string trim(const std::string& s) {
     while (a < b && isspace(static_cast<unsigned char>(s[a]))) ++a;
     while (b > a && isspace(static_cast<unsigned char>(s[b - 1]))) --b;
     return s.substr(a, b - a);
-}
-
-std::vector<std::string> words(const std::string& s) {
-    std::vector<std::string> out;
-    size_t i = 0;
-    while (i < s.size()) {
-        while (i < s.size() && isspace(static_cast<unsigned char>(s[i]))) ++i;
-        size_t j = i;
-        while (j < s.size() && !isspace(static_cast<unsigned char>(s[j]))) ++j;
-        if (j > i) out.push_back(s.substr(i, j - i));
-        i = j;
-    }
-    return out;
 }
 
 // A whole decimal number in lo..hi.
@@ -160,7 +148,7 @@ private:
         }
         if (key == "bombs") return bombs(n, value);
         if (key == "at") {
-            const std::vector<std::string> w = words(value);
+            const std::vector<std::string> w = split_words(value);
             if (w.size() != 2 || !parse_int(w[0], MAP_MIN, MAP_MAX, &at_x_) ||
                 !parse_int(w[1], MAP_MIN, MAP_MAX, &at_y_))
                 return fail(n, "at takes a cell: two numbers from 4 to 123");
@@ -168,7 +156,7 @@ private:
             return true;
         }
         if (key == "tile") {
-            const std::vector<std::string> w = words(value);
+            const std::vector<std::string> w = split_words(value);
             int t = 0;
             if (w.size() != 2 || w[0].size() != 1 || !parse_int(w[1], 0, 255, &t))
                 return fail(n, "tile takes a character and a tile number 0..255");
@@ -179,7 +167,7 @@ private:
     }
 
     bool bombs(int n, const std::string& value) {
-        const std::vector<std::string> w = words(value);
+        const std::vector<std::string> w = split_words(value);
         if (w.size() % 2 != 0 || w.empty())
             return fail(n, "bombs takes pairs of a kind (detonator, time, emp, mini) and a count");
         for (size_t i = 0; i < w.size(); i += 2) {

@@ -1,13 +1,13 @@
 #include "world/replay.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "core/state.h"
+#include "text/text.h"
 #include "world/bombs.h"
 #include "world/hooks.h"
+#include "world/levelfile.h"
 #include "world/model.h"
 #include "world/paths.h"
 #include "world/rewind.h"
@@ -29,19 +29,6 @@ const BombName BOMB_NAMES[] = {
     {"emp", ACTOR_EMP_BOMB},
     {"mini", ACTOR_MINI_BOMB},
 };
-
-std::vector<std::string> words(const std::string& s) {
-    std::vector<std::string> out;
-    size_t i = 0;
-    while (i < s.size()) {
-        while (i < s.size() && isspace(static_cast<unsigned char>(s[i]))) ++i;
-        size_t j = i;
-        while (j < s.size() && !isspace(static_cast<unsigned char>(s[j]))) ++j;
-        if (j > i) out.push_back(s.substr(i, j - i));
-        i = j;
-    }
-    return out;
-}
 
 // A whole decimal number without sign in 0..hi; false for anything else,
 // including numbers too long to hold.
@@ -73,7 +60,7 @@ public:
             start = end + 1;
             ++n;
             if (line.find('\0') != std::string::npos) return fail(n, "a NUL byte: not a text file");
-            const std::vector<std::string> w = words(line);
+            const std::vector<std::string> w = split_words(line);
             if (w.empty() || w[0][0] == '#') continue;
             if (ended) return fail(n, "text after the \"end\" line");
             if (!header) {
@@ -184,32 +171,8 @@ bool replay_parse(const std::string& text, Replay& out, std::string& error) {
 }
 
 bool replay_load(const std::string& path, Replay& out, std::string& error) {
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) {
-        error = path + ": " + strerror(errno);
-        return false;
-    }
     std::string text;
-    char buf[65536];
-    size_t n;
-    bool too_big = false;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) {
-        text.append(buf, n);
-        if (text.size() > MAX_FILE_BYTES) {
-            too_big = true;
-            break;
-        }
-    }
-    const bool read_error = ferror(f) != 0;
-    fclose(f);
-    if (read_error) {
-        error = path + ": cannot be read";
-        return false;
-    }
-    if (too_big) {
-        error = path + ": larger than 16 MiB: not a replay";
-        return false;
-    }
+    if (!read_whole_file(path, MAX_FILE_BYTES, "replay", text, error)) return false;
     if (!replay_parse(text, out, error)) {
         error = path + ": " + error;
         return false;

@@ -13,7 +13,10 @@
 #include "core/launch.h"
 #include "db/mydb.h"
 #include "platform/files.h"
+#include "../screens/menu_driver.h"
+#include "screens/level_list.h"
 #include "test_support.h"
+#include "world/levelfile.h"
 #include "world/levelsource.h"
 #include "world/storage.h"
 
@@ -164,6 +167,66 @@ TEST(LaunchBinary, BadLevelsAndReplaysAreRefusedAndTheSavedGameIsKept) {
     }
     EXPECT_TRUE(test::read_file(home.file("Murkwell/state.dat")) == saved);
     EXPECT_TRUE(test::read_file(home.file("Murkwell/settings.dat")) == settings);
+}
+
+// A replay shown in the window belongs to the level it was started with: once
+// the player has left it for the menus, the next level is the player's own.
+struct LaunchScreens : menutest::MenuDriver {
+    void TearDown() override {
+        launch_reset();
+        menutest::MenuDriver::TearDown();
+    }
+    const actor& agent() {
+        const actor* p = find_actor(*g, ACTOR_PLAYER);
+        EXPECT_NE(p, nullptr);
+        static const actor none{};
+        return p ? *p : none;
+    }
+};
+
+TEST_F(LaunchScreens, AReplayStopsSteeringOnceItsLevelIsLeftForTheMenus) {
+    // Walks the agent east along the bottom corridor for as long as it runs.
+    const std::string replay = home.file("east.replay");
+    test::write_file(replay, "murkwell-replay 1\nlevel t02\n0 walk 3\n900 end\n");
+    std::vector<std::string> args = {"murkwell", "--play", "t02", "--replay", replay};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    LaunchOptions o;
+    logged([&] { ASSERT_EQ(launch_parse(int(argv.size()), argv.data(), o), LAUNCH_GO); });
+    ASSERT_TRUE(o.replay);
+    logged([&] { launch_begin(*g, o); });
+
+    // The replay moves the intro on and steers the agent.
+    ASSERT_TRUE(frames_until([&] { return g->state == STATE_LEVEL && g->level.ticks > 60; }, 300));
+    const float start_x = 11.0f;
+    EXPECT_GT(agent().x, start_x + 2);
+
+    // Paused and quit: the main menu.
+    key(KEY_ESCAPE);
+    ASSERT_EQ(g->state, STATE_PAUSE);
+    frames();
+    click(menutest::label_with(&screen(STATE_PAUSE).root, "Quit"));
+    ASSERT_EQ(g->state, STATE_MENU_MAIN);
+    frames(3);
+
+    // The same level chosen again from the tutorial list: a game of the player's.
+    std::string why;
+    ASSERT_TRUE(read_level_file(MURKWELL_SOURCE_DIR "/levels/tutorial/t02.level", g->edit_level, why)) << why;
+    logged([&] { start_level(*g, STATE_MENU_PLAY); });
+    frames(120);
+    EXPECT_EQ(g->state, STATE_LEVEL_INTRO) << "the intro waits for the player";
+    key(KEY_ENTER);
+    ASSERT_EQ(g->state, STATE_LEVEL);
+    const float x = agent().x, y = agent().y;
+    frames(40);
+    EXPECT_EQ(agent().x, x) << "nobody but the player steers the agent";
+    EXPECT_EQ(agent().y, y);
+    key_down(KEY_S);  // down and right on the screen: east along the corridor
+    key_down(KEY_D);
+    frames(20);
+    key_up(KEY_D);
+    key_up(KEY_S);
+    EXPECT_NE(agent().x + agent().y, x + y) << "the player's keys steer it";
 }
 
 }  // namespace

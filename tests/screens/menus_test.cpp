@@ -473,13 +473,24 @@ TEST_F(Menus, MapListNewEditPlayAndDelete) {
     frames();
     EXPECT_NE(shown("---"), nullptr);
     EXPECT_TRUE(entries().empty());
+    // A history left by another map (a state.dat of an earlier session) is not
+    // carried into the map opened or made here.
+    const auto leave_history = [&] {
+        g->undo_pos = 3;
+        for (int i = 0; i < 3; ++i) g->undo_ring[i] = UndoStep{i, 50, 50, 0, 1};
+    };
+    leave_history();
     press("Edit");
     EXPECT_EQ(g->state, STATE_EDIT);
+    EXPECT_EQ(g->undo_pos, 0);
+    EXPECT_EQ(g->undo_ring[2].seq, 0);
     EXPECT_EQ(g->level.map[cell_index(64, 64)], 4) << "a new empty map";
     EXPECT_EQ(g->edit_level.map[cell_index(64, 64)], 4);
     go(STATE_MENU_EDIT);
+    leave_history();
     press("New");
     EXPECT_EQ(g->state, STATE_EDIT_INFO);
+    EXPECT_EQ(g->undo_pos, 0);
     EXPECT_EQ(g->level.unbeaten, 1);
     EXPECT_EQ(list_page, 0);
 

@@ -312,4 +312,27 @@ TEST_F(Robustness, AdministrationCommandsWorkWhileItServes) {
     EXPECT_NE(server->admin("feature").find("usage:"), std::string::npos);
 }
 
+TEST_F(Robustness, AdministrationListsShowPlayersTextsInertly) {
+    start({});
+    ASSERT_EQ(create_account("ann").status, 201);
+    // A title that would retitle the administrator's terminal, clear it and
+    // shift the columns, if it were printed as it came (and a letter of UTF-8).
+    const std::string title = "\x1b]0;owned\x07\x1b[2J\tcol\rback\x9b" "31m\xc3\xa9";
+    const std::string body = "&target=1&id=esc&title=" + servertest::e(title) + "&intro=I&data=" +
+                             data_field(deflate(good_record()));
+    ASSERT_EQ(round_trip(port(), post(api("share", "ann", "secret1"), body, port())).status, 200);
+
+    const std::string levels = server->admin("levels");
+    ASSERT_NE(levels.find("\tg:ann\tann\t"), std::string::npos) << levels;
+    size_t tabs = 0;
+    for (char c : levels) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        EXPECT_TRUE(u == '\t' || u == '\n' || (u >= 0x20 && u < 0x7f)) << "byte " << int(u) << " in " << levels;
+        tabs += c == '\t';
+    }
+    EXPECT_EQ(tabs, 8u) << "one line of nine columns: " << levels;
+    EXPECT_NE(levels.find("\\x1b]0;owned\\x07\\x1b[2J\\x09col\\x0dback\\x9b31m\\xc3\\xa9"), std::string::npos)
+        << levels;
+}
+
 }  // namespace

@@ -79,10 +79,16 @@ Xvfb::Xvfb() {
 
 Xvfb::~Xvfb() {
     delete env_;
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
+    if (pid_ <= 0) return;
+    // A server that has not gone within 10 s of SIGTERM (a loaded machine, a
+    // client still holding on) is killed, so a test never waits on it forever.
+    kill(pid_, SIGTERM);
+    for (int i = 0; i < 500; ++i) {
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+        usleep(20000);
     }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
 }
 
 GameProcess::GameProcess(const std::string& appdata) : dir_(appdata) {
