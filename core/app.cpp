@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "core/launch.h"
 #include "core/persist.h"
@@ -115,9 +116,17 @@ void app_init(game& g, const LaunchOptions* launch) {
     make_states(g);      // 10
 
     // 11. The three level databases.
-    open_level_db(g_handles.user_db, path_join(user_dir(), "user.db"));
-    open_level_db(g_handles.game_db, path_join(data_dir(), "game.db"));
-    open_level_db(g_handles.net_db, path_join(user_dir(), "net.db"));
+    // The per-user ones are checked first: one the game cannot read is never
+    // written to. The shipped one is only read; a damaged copy stays closed.
+    open_user_level_db(g_handles.user_db, "user.db");
+    const std::string shipped = path_join(data_dir(), "game.db");
+    std::string why;
+    if (check_level_db(shipped, why) == DbHealth::damaged)
+        fprintf(stderr, "%s is damaged (%s); the tutorials cannot be listed\n", shipped.c_str(),
+                why.c_str());
+    else
+        open_level_db(g_handles.game_db, shipped);
+    open_user_level_db(g_handles.net_db, "net.db");
 
     app_wire_rules();
 

@@ -32,6 +32,9 @@ void set_state(game& g, int n) {
     if (State* old = current_state(g)) old->leave();
     const int from = g.state;
     g.state = n;
+    // One line per screen change: a log says where the player went, and the
+    // tests of the whole game follow it.
+    fprintf(stderr, "set_state: %d -> %d\n", from, n);
     // Leaving the play screens for any other brings the menus' music back; the
     // play screen starts the level's own when it is entered.
     if (play_screen(from) && !play_screen(n))

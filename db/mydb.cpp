@@ -13,18 +13,24 @@ void MyDB::close() {
     handle = nullptr;
 }
 
-void MyDB::db_open(const std::string& path) {
+void MyDB::db_open(const std::string& path, bool read_only) {
     close();
-    if (file_size(path) == 0) {
+    if (!read_only && file_size(path) == 0) {
         if (FILE* f = fopen(path.c_str(), "wb")) fclose(f);
     }
-    if (sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK) {
+    const int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    if (sqlite3_open_v2(path.c_str(), &handle, flags, nullptr) != SQLITE_OK) {
         fprintf(stderr, "Can't open database: %s\n", handle ? sqlite3_errmsg(handle) : "out of memory");
         sqlite3_close(handle);
         handle = nullptr;
     }
 }
+
+void MyDB::set_busy_timeout(int ms) {
+    if (handle) sqlite3_busy_timeout(handle, ms);
+}
+
+bool MyDB::read_only() const { return handle && sqlite3_db_readonly(handle, "main") == 1; }
 
 void MyDB::lock_down() {
     if (!handle) return;
@@ -36,12 +42,14 @@ void MyDB::lock_down() {
 std::vector<Row> MyDB::query(const std::string& sql, const std::vector<std::string>& params) {
     std::vector<Row> rows;
     error = 1;
+    result = 0;
     if (!handle) {
         error = 0;
         return rows;
     }
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(handle, sql.data(), int(sql.size()), &stmt, nullptr) != SQLITE_OK) {
+        result = sqlite3_errcode(handle) & 0xff;
         fprintf(stderr, "sqlite3:prepare [%d] %s\n", sqlite3_errcode(handle), sqlite3_errmsg(handle));
         sqlite3_finalize(stmt);
         return rows;
@@ -55,6 +63,7 @@ std::vector<Row> MyDB::query(const std::string& sql, const std::vector<std::stri
         // of being read as a negative (NUL-terminated) length.
         if (sqlite3_bind_text64(stmt, int(i + 1), params[i].data(), params[i].size(),
                                 SQLITE_TRANSIENT, SQLITE_UTF8) != SQLITE_OK) {
+            result = sqlite3_errcode(handle) & 0xff;
             fprintf(stderr, "sqlite3:bind [%d] %s\n", sqlite3_errcode(handle), sqlite3_errmsg(handle));
             sqlite3_finalize(stmt);
             return rows;
@@ -78,6 +87,7 @@ std::vector<Row> MyDB::query(const std::string& sql, const std::vector<std::stri
         error = 0;
         return rows;
     }
+    result = rc & 0xff;
     fprintf(stderr, "sqlite3:step [%d] %s\n", sqlite3_errcode(handle), sqlite3_errmsg(handle));
     sqlite3_finalize(stmt);
     return rows;

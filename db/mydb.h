@@ -20,8 +20,10 @@ public:
     virtual ~MyDB();
 
     // Opens (creating if missing or empty) the file at path. On failure the
-    // handle stays null and every later query returns nothing.
-    void db_open(const std::string& path);
+    // handle stays null and every later query returns nothing. A read-only
+    // connection creates nothing and never writes: not even a hot journal is
+    // rolled back (statements then fail with SQLITE_READONLY).
+    void db_open(const std::string& path, bool read_only = false);
 
     // For a file from outside: page cells are checked as they are read, the
     // schema cannot be changed in ways that corrupt the file, and no function
@@ -33,6 +35,14 @@ public:
     // Returns the rows read; on an error the rows before it, with error == 1.
     std::vector<Row> query(const std::string& sql, const std::vector<std::string>& params = {});
 
+    // How long a statement waits for another connection's lock before it fails
+    // with SQLITE_BUSY (milliseconds; 0, the default, fails at once).
+    void set_busy_timeout(int ms);
+
+    // Whether the open file can only be read (its permissions, or a read-only
+    // medium): every change to it will fail.
+    bool read_only() const;
+
     // Closes the connection if open (the destructor does the same).
     void close();
 
@@ -40,4 +50,6 @@ public:
 
     sqlite3* handle = nullptr;
     int error = 0;   // 1 while a query runs or after it failed; 0 after success
+    int result = 0;  // SQLite's primary result code of the last failure (SQLITE_BUSY,
+                     // SQLITE_CORRUPT, SQLITE_NOTADB, ...); 0 after a success
 };

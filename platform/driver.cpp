@@ -4,11 +4,16 @@
 #include <SDL_image.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/files.h"
 
 namespace {
+// Connections to the display opened for one video attempt before it counts as
+// failed (waiting 20, 40, ... ms in between).
+const int VIDEO_INIT_TRIES = 4;
+
 Driver g_driver;
 VideoAttempt g_attempt = _try_init_video;
 
@@ -37,6 +42,11 @@ void print_versions() {
 
 void driver_init(void (*start_sound)()) {
     g_driver = Driver();
+    // The game draws with OpenGL, which SDL offers through its X11 driver only.
+    // Left to choose, SDL falls back to any other driver when the display does
+    // not answer at once (a text-mode one draws into the terminal), and the
+    // OpenGL mode then fails on it. A driver the user names still wins.
+    setenv("SDL_VIDEODRIVER", "x11", 0);
     print_versions();
     if (start_sound) start_sound();
 }
@@ -44,11 +54,18 @@ void driver_init(void (*start_sound)()) {
 SDL_Surface* _try_init_video(int w, int h, int fullscreen) {
     fprintf(stderr, "_try_init_video(%d,%d,%d)\n", w, h, fullscreen);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        // No display to talk to: this attempt fails like a refused mode.
+    // A display server under load now and then refuses or resets a new
+    // connection; a few more tries tell that from a display that is not there,
+    // so a passing hiccup never costs the chosen video mode.
+    int tries = 0;
+    while (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         fprintf(stderr, "SDL video: %s\n", SDL_GetError());
-        fprintf(stderr, "res: %d\n", 0);
-        return nullptr;
+        if (++tries == VIDEO_INIT_TRIES) {
+            // No display to talk to: this attempt fails like a refused mode.
+            fprintf(stderr, "res: %d\n", 0);
+            return nullptr;
+        }
+        SDL_Delay(20 * tries);
     }
     SDL_EnableUNICODE(1);
     SDL_EnableKeyRepeat(500, 30);

@@ -188,6 +188,11 @@ std::string read_data_file(const std::string& name) {
 
 size_t read_user_file(const std::string& name, void* buf, size_t capacity) {
     const std::string path = path_join(user_dir(), name);
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        fprintf(stderr, "cannot read %s: not a file\n", path.c_str());
+        return 0;
+    }
     const size_t size = file_size(path);
     if (size > capacity) {
         fprintf(stderr, "%s is too large\n", name.c_str());
@@ -195,12 +200,34 @@ size_t read_user_file(const std::string& name, void* buf, size_t capacity) {
     }
     FILE* f = fopen(path.c_str(), "rb");
     if (!f) {
-        fprintf(stderr, "file not found: %s\n", path.c_str());
+        if (errno == ENOENT) fprintf(stderr, "file not found: %s\n", path.c_str());
+        else fprintf(stderr, "cannot read %s: %s\n", path.c_str(), strerror(errno));
         return 0;
     }
     const size_t got = size ? fread(buf, 1, size, f) : 0;
+    if (ferror(f)) fprintf(stderr, "cannot read %s: %s\n", path.c_str(), strerror(errno));
     fclose(f);
     return got;
+}
+
+bool user_file_exists(const std::string& name) {
+    struct stat st;
+    return lstat(path_join(user_dir(), name).c_str(), &st) == 0;
+}
+
+std::string keep_user_file_aside(const std::string& name) {
+    const std::string dir = user_dir();
+    const std::string from = path_join(dir, name);
+    for (int n = 1; n < 1000; ++n) {
+        std::string to = from + ".damaged";
+        if (n > 1) to += "." + std::to_string(n);
+        struct stat st;
+        if (lstat(to.c_str(), &st) == 0) continue;  // an older one is kept too
+        if (rename(from.c_str(), to.c_str()) == 0) return to;
+        break;
+    }
+    fprintf(stderr, "cannot keep %s aside: %s\n", from.c_str(), strerror(errno));
+    return std::string();
 }
 
 bool write_user_file(const std::string& name, const void* data, size_t size) {

@@ -38,9 +38,19 @@ void report_folders();
 std::string read_data_file(const std::string& name);
 
 // Reads user_dir()/name into buf. Returns the bytes read, or 0 with
-// "%s is too large" when the file exceeds capacity (nothing is read) or
-// "file not found: %s" when it cannot be opened. buf is not cleared.
+// "%s is too large" when the file exceeds capacity (nothing is read),
+// "file not found: %s" when it is not there or "cannot read %s: why" when it
+// is there but cannot be read. buf is not cleared.
 size_t read_user_file(const std::string& name, void* buf, size_t capacity);
+
+// Whether user_dir()/name exists (of any kind).
+bool user_file_exists(const std::string& name);
+
+// Moves user_dir()/name aside to name.damaged (name.damaged.2, .3, ... when
+// that is taken), so a file the game could not use is kept and never replaced
+// by the one the game writes in its place. Returns the new path, or "" with a
+// line on the error stream when it cannot be moved.
+std::string keep_user_file_aside(const std::string& name);
 
 // Replaces user_dir()/name with the given bytes (written to a temporary file and
 // renamed, so a crash never leaves half a file). False on failure, with a line

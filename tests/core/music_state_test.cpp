@@ -132,7 +132,7 @@ TEST_F(MusicAcrossScreens, PlayScreensKeepTheLevelsTrackAndTheMenusGetTheirsBack
     go(STATE_EDIT_MENU);
     EXPECT_EQ(music_current(), menus);
     // Between two screens that are not play screens nothing changes.
-    EXPECT_EQ(go(STATE_MENU_MAIN), "");
+    EXPECT_EQ(go(STATE_MENU_MAIN), "set_state: 7 -> 1\n") << "only the screen change is said";
     EXPECT_EQ(music_current(), menus);
 }
 

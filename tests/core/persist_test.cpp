@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <ctime>
 #include <memory>
 #include <string>
+
+#include <cstddef>
 
 #include "core/persist.h"
 #include "platform/driver.h"
@@ -180,15 +183,94 @@ TEST_F(PersistTest, VersionOneGarbageIsTerminatedAndCleared) {
     for (uint8_t k : g->keys) ASSERT_EQ(k, 0) << "no key is held at start";
 }
 
-TEST_F(PersistTest, ShortStateFileLeavesTheRestZero) {
+TEST_F(PersistTest, ShortStateFileIsKeptAsideNotResumed) {
+    // A record cut short would resume a level whose tail is zeros: a map missing
+    // its lower rows, actors without their state. It is not resumed.
     std::string head(16, '\0');
     int32_t one = 1, three = 3;
     memcpy(&head[0], &one, 4);
     memcpy(&head[4], &three, 4);
     test::write_file(user_file("state.dat"), head);
     load();
-    EXPECT_EQ(g->state, 3);
-    EXPECT_EQ(g->level.map[1000], 0);
+    EXPECT_EQ(g->state, 0);
+    EXPECT_EQ(g->version, 0);
+    EXPECT_EQ(test::read_file(user_file("state.dat.damaged")), head);
+}
+
+// Every state.dat or settings.dat the game cannot use is said on the error
+// stream and kept, byte for byte, under another name; the record starts as on a
+// first start, and the file written at shutdown replaces nothing.
+TEST_F(PersistTest, DamagedRecordFilesAreReportedKeptAndReplacedByDefaults) {
+    std::string whole(sizeof(game), '\0');
+    const int32_t one = 1, two = 2, three = 3;
+    memcpy(&whole[0], &one, 4);
+    memcpy(&whole[4], &three, 4);  // a level in play
+    memcpy(&whole[offsetof(game, level) + offsetof(level, title)], "Cut", 3);
+    std::string other = whole;
+    memcpy(&other[0], &two, 4);
+    std::string noise(276, '\0');
+    unsigned seed = 7;
+    for (char& c : noise) c = char((seed = seed * 1103515245u + 12345u) >> 16);
+    std::string settings_two(276, '\0');
+    memcpy(&settings_two[0], &two, 4);
+
+    struct Case {
+        const char* file;
+        std::string bytes;
+        const char* message;
+    } cases[] = {
+        {"state.dat", whole.substr(0, 16), "state.dat is cut short (16 of 213308 bytes)\n"},
+        {"state.dat", whole.substr(0, 100000), "state.dat is cut short (100000 of 213308 bytes)\n"},
+        {"state.dat", whole + "x", "state.dat is too large\n"},
+        {"state.dat", other, "state.dat is of another version (2)\n"},
+        {"state.dat", std::string(), "state.dat is cut short (0 of 213308 bytes)\n"},
+        {"settings.dat", noise, "settings.dat is of another version ("},
+        {"settings.dat", noise.substr(0, 100), "settings.dat is cut short (100 of 276 bytes)\n"},
+        {"settings.dat", noise + noise, "settings.dat is too large\n"},
+        {"settings.dat", settings_two, "settings.dat is of another version (2)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        unlink(user_file("state.dat").c_str());
+        unlink(user_file("settings.dat").c_str());
+        test::write_file(user_file(c.file), c.bytes);
+        g.reset(new game());
+        load();
+        EXPECT_NE(log.find(c.message), std::string::npos) << log;
+        const std::string kept = user_file(c.file) + ".damaged";
+        EXPECT_NE(log.find(std::string(c.file) + " kept as " + kept + "; "), std::string::npos) << log;
+        EXPECT_EQ(test::read_file(kept), c.bytes);
+        EXPECT_FALSE(test::file_exists(user_file(c.file)));
+        // As a first start: the main menu, the default settings.
+        EXPECT_EQ(g->state, 0);
+        EXPECT_EQ(g->level.title[0], 0);
+        EXPECT_EQ(g->settings.music_volume, 50);
+        EXPECT_EQ(g->settings.effects_volume, 50);
+        EXPECT_EQ(g->settings.fullscreen, 1);
+        EXPECT_EQ(g->settings.video_mode, -1);
+        EXPECT_STREQ(g->settings.user, "");
+        // Shutdown writes good files beside the kept one.
+        save_state_and_settings(*g);
+        EXPECT_EQ(test::read_file(kept), c.bytes);
+        EXPECT_EQ(test::read_file(user_file("state.dat")).size(), sizeof(game));
+        unlink(kept.c_str());
+    }
+}
+
+TEST_F(PersistTest, AnOlderKeptFileIsNeverReplaced) {
+    test::write_file(user_file("state.dat"), "first");
+    load();
+    test::write_file(user_file("state.dat"), "second");
+    load();
+    mkdir(user_file("state.dat").c_str(), 0700);  // not even a file
+    load();
+    EXPECT_NE(log.find("cannot read " + user_file("state.dat") + ": not a file"), std::string::npos) << log;
+    EXPECT_EQ(test::read_file(user_file("state.dat.damaged")), "first");
+    EXPECT_EQ(test::read_file(user_file("state.dat.damaged.2")), "second");
+    struct stat st;
+    ASSERT_EQ(stat(user_file("state.dat.damaged.3").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(g->state, 0);
 }
 
 }  // namespace
