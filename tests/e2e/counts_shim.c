@@ -16,9 +16,15 @@
 #include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 static unsigned long g_events, g_frames;
 static char g_path[4000];
+/* The process that called into SDL: only it writes the figures. Another one
+ * that loads the counter (the sanitizers' symbolizer, started at exit with the
+ * environment the game was started with) would otherwise write zeros over
+ * them. */
+static pid_t g_game;
 
 __attribute__((constructor)) static void at_start(void) {
     const char* path = getenv("MURKWELL_COUNTS");
@@ -33,12 +39,13 @@ static void game_seen(void) {
     static int done;
     if (done) return;
     done = 1;
+    g_game = getpid();
     unsetenv("MURKWELL_COUNTS");
     unsetenv("LD_PRELOAD");
 }
 
 static void write_counts(void) {
-    if (!g_path[0]) return;
+    if (!g_path[0] || g_game != getpid()) return;
     const char* path = g_path;
     char tmp[4096];
     snprintf(tmp, sizeof tmp, "%s.new", path);
