@@ -60,37 +60,42 @@ TEST(Valgrind, AMinuteOfMenusPlayAndEditorHasNoMemoryErrors) {
     // before the first menu is laid out finds no button under it.
     ASSERT_TRUE(g.wait_frames(2));
 
+    auto tail = [&] {
+        const std::string e = g.err();
+        return e.substr(e.size() > 2000 ? e.size() - 2000 : 0);
+    };
+    // Each step waits for the screen it leads to and for that screen's first
+    // frames, so the next click finds the new screen laid out. A step that
+    // fails ends the script: later input would land on the wrong screen.
     auto go = [&](At at, int screen) {
         const size_t from = g.mark();
-        ASSERT_TRUE(g.click(at.x, at.y));
-        ASSERT_TRUE(g.wait_screen(screen, from)) << screen << "\n" << g.err().substr(from);
+        return g.click(at.x, at.y) && g.wait_screen(screen, from) && g.wait_frames(1);
     };
     auto press = [&](const char* key, int screen) {
         const size_t from = g.mark();
-        ASSERT_TRUE(g.key(key));
-        ASSERT_TRUE(g.wait_screen(screen, from)) << screen << "\n" << g.err().substr(from);
+        return g.key(key) && g.wait_screen(screen, from) && g.wait_frames(1);
     };
 
     // Menus: the tutorial list paged both ways, the settings pages, the credits.
-    go({282, 298}, TUTORIALS);
-    go({840, 680}, TUTORIALS);
-    go({120, 680}, TUTORIALS);
-    go({120, 38}, MAIN);
-    go({677, 428}, SETTINGS);
+    ASSERT_TRUE(go({282, 298}, TUTORIALS)) << "no screen TUTORIALS\n" << tail();
+    ASSERT_TRUE(go({840, 680}, TUTORIALS)) << "no screen TUTORIALS\n" << tail();
+    ASSERT_TRUE(go({120, 680}, TUTORIALS)) << "no screen TUTORIALS\n" << tail();
+    ASSERT_TRUE(go({120, 38}, MAIN)) << "no screen MAIN\n" << tail();
+    ASSERT_TRUE(go({677, 428}, SETTINGS)) << "no screen SETTINGS\n" << tail();
     ASSERT_TRUE(g.drag(446, 288, 560, 288, 4));
-    go({840, 680}, SETTINGS);
+    ASSERT_TRUE(go({840, 680}, SETTINGS)) << "no screen SETTINGS\n" << tail();
     ASSERT_TRUE(g.type("valgrind"));
-    go({840, 680}, SETTINGS);
-    press("Escape", MAIN);
-    go({480, 672}, CREDITS);
+    ASSERT_TRUE(go({840, 680}, SETTINGS)) << "no screen SETTINGS\n" << tail();
+    ASSERT_TRUE(press("Escape", MAIN)) << "no screen MAIN\n" << tail();
+    ASSERT_TRUE(go({480, 672}, CREDITS)) << "no screen CREDITS\n" << tail();
     ASSERT_TRUE(g.wait_frames(30));
-    press("Escape", MAIN);
+    ASSERT_TRUE(press("Escape", MAIN)) << "no screen MAIN\n" << tail();
 
     // Play: the first tutorial won, then the second paused, rewound and quit.
-    go({282, 298}, TUTORIALS);
-    go({480, 680}, INTRO);
+    ASSERT_TRUE(go({282, 298}, TUTORIALS)) << "no screen TUTORIALS\n" << tail();
+    ASSERT_TRUE(go({480, 680}, INTRO)) << "no screen INTRO\n" << tail();
     ASSERT_TRUE(g.wait_frames(20));
-    press("Return", PLAY);
+    ASSERT_TRUE(press("Return", PLAY)) << "no screen PLAY\n" << tail();
     ASSERT_TRUE(g.wait_frames(20));
     const Vec3 beside_window = e2e::cell_on_screen("t01", 23, 14);
     {
@@ -99,29 +104,29 @@ TEST(Valgrind, AMinuteOfMenusPlayAndEditorHasNoMemoryErrors) {
         ASSERT_TRUE(g.wait_screen(WON, from)) << g.err().substr(from);
     }
     ASSERT_TRUE(g.wait_frames(30));
-    go({480, 580}, TUTORIALS);
-    go({840, 680}, TUTORIALS);
-    go({480, 680}, INTRO);
-    press("Return", PLAY);
+    ASSERT_TRUE(go({480, 580}, TUTORIALS)) << "no screen TUTORIALS\n" << tail();
+    ASSERT_TRUE(go({840, 680}, TUTORIALS)) << "no screen TUTORIALS\n" << tail();
+    ASSERT_TRUE(go({480, 680}, INTRO)) << "no screen INTRO\n" << tail();
+    ASSERT_TRUE(press("Return", PLAY)) << "no screen PLAY\n" << tail();
     ASSERT_TRUE(g.key("d"));
     ASSERT_TRUE(g.wait_frames(30));
-    press("Escape", PAUSE);
+    ASSERT_TRUE(press("Escape", PAUSE)) << "no screen PAUSE\n" << tail();
     {
         const size_t from = g.mark();
-        go({480, 432}, REWIND);
+        ASSERT_TRUE(go({480, 432}, REWIND)) << "no screen REWIND\n" << tail();
         ASSERT_TRUE(g.wait_err("5 -> 3\n", from)) << "the rewind returns to play";
     }
-    press("Escape", PAUSE);
-    go({480, 510}, TUTORIALS);
-    go({120, 38}, MAIN);
+    ASSERT_TRUE(press("Escape", PAUSE)) << "no screen PAUSE\n" << tail();
+    ASSERT_TRUE(go({480, 510}, TUTORIALS)) << "no screen TUTORIALS\n" << tail();
+    ASSERT_TRUE(go({120, 38}, MAIN)) << "no screen MAIN\n" << tail();
 
     // The editor: a new map named on its info screen, a floor drawn with a drag
     // (floor, the palette's second entry, under "nothing"), undone and redone,
     // saved to the list.
-    go({282, 428}, MAPS);
-    go({840, 38}, INFO);
+    ASSERT_TRUE(go({282, 428}, MAPS)) << "no screen MAPS\n" << tail();
+    ASSERT_TRUE(go({840, 38}, INFO)) << "no screen INFO\n" << tail();
     ASSERT_TRUE(g.type("Memcheck"));
-    press("Escape", EDITOR);
+    ASSERT_TRUE(press("Escape", EDITOR)) << "no screen EDITOR\n" << tail();
     ASSERT_TRUE(g.click(216, 664));
     {
         const At from_cell = map_cell(60, 60), to_cell = map_cell(68, 60);
@@ -132,9 +137,9 @@ TEST(Valgrind, AMinuteOfMenusPlayAndEditorHasNoMemoryErrors) {
         ASSERT_TRUE(g.key("ctrl+shift+z"));
         ASSERT_TRUE(g.wait_err("redo: ", from)) << g.err().substr(from);
     }
-    press("Escape", EDIT_MENU);
-    go({480, 515}, MAPS);
-    go({120, 38}, MAIN);
+    ASSERT_TRUE(press("Escape", EDIT_MENU)) << "no screen EDIT_MENU\n" << tail();
+    ASSERT_TRUE(go({480, 515}, MAPS)) << "no screen MAPS\n" << tail();
+    ASSERT_TRUE(go({120, 38}, MAIN)) << "no screen MAIN\n" << tail();
 
     // Quit from the main menu: the game ends by itself and valgrind reports.
     ASSERT_TRUE(g.click(677, 559));

@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -142,6 +143,17 @@ protected:
     static bool is(Pixel p, int r, int g, int b, int tol = 12) {
         return std::abs(p.r - r) <= tol && std::abs(p.g - g) <= tol && std::abs(p.b - b) <= tol;
     }
+    // Where a frame drawn from the "ninths" texture shows which ninth of it:
+    // the texture's ninth (col, row) is (30 + 100 col, 30 + 100 row, 60).
+    struct NinthProbe {
+        int x, y, col, row;
+    };
+    static void expect_ninths(const Frame& f, std::initializer_list<NinthProbe> probes) {
+        for (const NinthProbe& p : probes) {
+            EXPECT_TRUE(is(f.at(p.x, p.y), 30 + p.col * 100, 30 + p.row * 100, 60, 25))
+                << p.x << "," << p.y << " got " << f.at(p.x, p.y).r << "," << f.at(p.x, p.y).g;
+        }
+    }
 
     static test::Xvfb* xvfb_;
     static test::ScopedEnv* audio_;
@@ -198,21 +210,11 @@ TEST_F(Draw2D, RectFillUsesTheColourAndLeavesWhite) {
 TEST_F(Draw2D, FrameTilesItsMiddleNinthsAndShortensTheLastOne) {
     frame_draw(texture_entry(texture_get("ninths")).gl_name, 400, 300, 110, 70, 20);
     Frame f = rt::read_frame("frame");
-    const auto ninth = [](int col, int row) {
-        return Pixel{30 + col * 100, 30 + row * 100, 60};
-    };
-    struct Probe {
-        int x, y, col, row;
-    } probes[] = {
+    expect_ninths(f, {
         {410, 310, 0, 0}, {430, 310, 1, 0}, {470, 310, 1, 0}, {485, 310, 1, 0},
         {500, 310, 2, 0}, {410, 330, 0, 1}, {410, 345, 0, 1}, {410, 360, 0, 2},
         {450, 330, 1, 1}, {485, 345, 1, 1}, {500, 360, 2, 2}, {450, 360, 1, 2},
-    };
-    for (const Probe& p : probes) {
-        const Pixel want = ninth(p.col, p.row);
-        EXPECT_TRUE(is(f.at(p.x, p.y), want.r, want.g, want.b, 25))
-            << p.x << "," << p.y << " got " << f.at(p.x, p.y).r << "," << f.at(p.x, p.y).g;
-    }
+    });
     EXPECT_TRUE(is(f.at(511, 310), 0, 0, 0));
     EXPECT_TRUE(is(f.at(450, 371), 0, 0, 0));
 }
@@ -223,21 +225,11 @@ TEST_F(Draw2D, FrameTilesItsMiddleNinthsAndShortensTheLastOne) {
 TEST_F(Draw2D, AFrameSmallerThanItsCornersSplitsThemWithoutOverlap) {
     frame_draw(texture_entry(texture_get("ninths")).gl_name, 600, 300, 30, 26, 20);
     Frame f = rt::read_frame("small_frame");
-    const auto ninth = [](int col, int row) {
-        return Pixel{30 + col * 100, 30 + row * 100, 60};
-    };
-    struct Probe {
-        int x, y, col, row;
-    } probes[] = {
+    expect_ninths(f, {
         {601, 301, 0, 0}, {612, 301, 0, 0}, {601, 311, 0, 0}, {613, 312, 0, 0},
         {616, 301, 2, 0}, {628, 312, 2, 0}, {601, 314, 0, 2}, {612, 324, 0, 2},
         {616, 314, 2, 2}, {628, 324, 2, 2},
-    };
-    for (const Probe& p : probes) {
-        const Pixel want = ninth(p.col, p.row);
-        EXPECT_TRUE(is(f.at(p.x, p.y), want.r, want.g, want.b, 25))
-            << p.x << "," << p.y << " got " << f.at(p.x, p.y).r << "," << f.at(p.x, p.y).g;
-    }
+    });
     EXPECT_TRUE(is(f.at(631, 310), 0, 0, 0));
     EXPECT_TRUE(is(f.at(610, 327), 0, 0, 0));
 }
