@@ -314,6 +314,15 @@ void mark_selected_entry(Container& root, int index) {
     }
 }
 
+bool choose_list_entry(game& g, Container& root, int answer) {
+    const int entry = answer - LIST_ENTRY_ACTION;
+    if (entry < 0 || entry >= list_count) return false;
+    list_page = entry;
+    show_level_panel(g, root);
+    mark_selected_entry(root, entry);
+    return true;
+}
+
 void start_level(game& g, int from) {
     memcpy(&g.level, &g.edit_level, sizeof(level));
     // Always a fresh attempt: the play screen sets the level up and shows its

@@ -62,6 +62,9 @@ ScrollBox2* add_level_entries(Container& root, const std::vector<ListEntry>& ent
                               int selected);
 // Marks entry `index` as the selected one (and no other).
 void mark_selected_entry(Container& root, int index);
+// When `answer` is a click on one of the list's entries: makes it the list's
+// page, shows its level in the panel and marks it. Whether it was one.
+bool choose_list_entry(game& g, Container& root, int answer);
 
 // Starts play of the stored copy: copies it over the play copy, remembers
 // `from` as the screen to return to, reports "start" to the web service and

@@ -97,13 +97,7 @@ void MenuEdit::event(Event e) {
     int answer = root.event(e);
     if (e.kind == EV_KEYDOWN && e.key == uint32_t(KEY_ESCAPE))
         answer = root_child(root, "dialog") ? CANCEL : MENU;  // Escape closes the question first
-    const int entry = answer - LIST_ENTRY_ACTION;
-    if (entry >= 0 && entry < list_count) {
-        list_page = entry;
-        show_level_panel(*g, root);
-        mark_selected_entry(root, entry);
-        return;
-    }
+    if (choose_list_entry(*g, root, answer)) return;
     switch (answer) {
     case MENU:
         set_state(*g, STATE_MENU_MAIN);
