@@ -66,13 +66,19 @@ TEST(Clipboard, SharedThroughX11Clipboard) {
     test::Xvfb x;
     ASSERT_TRUE(x.ok());
     clipboard_set("from murkwell");
-    // Another program sees it...
+    // Another program sees it, once xclip's background copy has taken the
+    // selection (it does so just after the call returns): asked again for up
+    // to ten seconds.
     std::string seen;
-    if (FILE* p = popen("xclip -selection clipboard -o", "r")) {
-        char buf[256];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) seen.append(buf, n);
-        pclose(p);
+    for (int i = 0; i < 500 && seen != "from murkwell"; ++i) {
+        if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        seen.clear();
+        if (FILE* p = popen("xclip -selection clipboard -o 2>/dev/null", "r")) {
+            char buf[256];
+            size_t n;
+            while ((n = fread(buf, 1, sizeof buf, p)) > 0) seen.append(buf, n);
+            pclose(p);
+        }
     }
     EXPECT_EQ(seen, "from murkwell");
     // ...and what another program puts there comes back.
@@ -80,7 +86,13 @@ TEST(Clipboard, SharedThroughX11Clipboard) {
         fputs("from outside", p);
         pclose(p);
     }
-    EXPECT_EQ(clipboard_get(), "from outside");
+    // (xclip again takes the selection just after it returns.)
+    std::string back = clipboard_get();
+    for (int i = 0; i < 500 && back != "from outside"; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        back = clipboard_get();
+    }
+    EXPECT_EQ(back, "from outside");
 }
 
 }  // namespace
