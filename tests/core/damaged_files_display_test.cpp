@@ -42,33 +42,15 @@ struct GameRun {
 // Starts the game, waits (bounded) until its error stream holds `until`, then
 // ends it with SIGTERM as a desktop session would.
 GameRun run_game(const std::string& exe, const std::string& home, const std::vector<std::string>& args,
-             const std::string& until) {
-    const std::string err_path = home + "/stderr.txt";
-    unlink(err_path.c_str());  // nothing of an earlier run is taken for this one's
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("APPDATA", home.c_str(), 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(err, 2);
-        std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
-    }
+                 const std::string& until) {
+    test::GameOptions options;
+    options.exe = exe;
+    options.args = args;
+    test::GameProcess game(home, options);
+    game.wait_for_stderr(until, 60);
     GameRun run;
-    for (int i = 0; i < 3000 && test::read_file(err_path).find(until) == std::string::npos; ++i)
-        usleep(20000);
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 1500 && waitpid(pid, &run.status, WNOHANG) != pid; ++i) usleep(20000);
-    if (!WIFEXITED(run.status) && !WIFSIGNALED(run.status)) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &run.status, 0);
-    }
-    run.err = test::read_file(err_path);
+    run.status = game.stop(SIGTERM);
+    run.err = game.err();
     return run;
 }
 

@@ -1,7 +1,6 @@
 // The real binary under a private Xvfb, started on a level from the command
 // line: --play puts the level in play, --replay plays a solution in the window
 // to the same end as the headless run, and leaves the saved game alone.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -38,46 +37,16 @@ struct GameRun {
 // then stops it with SIGTERM and collects what it printed.
 GameRun run_game(const test::TempDir& home, const std::vector<std::string>& args,
                  const std::string& wait_for) {
-    const std::string out_path = home.file("stdout.txt"), err_path = home.file("stderr.txt");
-    pid_t pid = fork();
-    if (pid == 0) {
-        setenv("APPDATA", home.path().c_str(), 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(out, 1);
-        dup2(err, 2);
-        const std::string exe = std::string(MURKWELL_BINARY_DIR) + "/murkwell";
-        std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
-    }
+    test::GameOptions options;
+    options.args = args;
+    test::GameProcess game(home.path(), options);
     GameRun run;
-    if (pid < 0) return run;
-    using clock = std::chrono::steady_clock;
-    const auto deadline = clock::now() + std::chrono::seconds(90);
-    while (clock::now() < deadline) {
-        if (wait_for.empty() ? test::read_file(err_path).find("sizeof(game) = 208k") != std::string::npos
-                             : test::read_file(out_path).find(wait_for) != std::string::npos) {
-            run.seen = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    run.seen = wait_for.empty() ? game.wait_for_stderr("sizeof(game) = 208k", 90)
+                                : game.wait_for_stdout(wait_for, 90);
     if (wait_for.empty()) std::this_thread::sleep_for(std::chrono::seconds(1));
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 1000; ++i) {
-        if (waitpid(pid, &run.status, WNOHANG) == pid) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (i == 999) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &run.status, 0);
-        }
-    }
-    run.out = test::read_file(out_path);
-    run.err = test::read_file(err_path);
+    run.status = game.stop(SIGTERM);
+    run.out = game.out();
+    run.err = game.err();
     return run;
 }
 

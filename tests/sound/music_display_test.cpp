@@ -1,17 +1,13 @@
 // The real binary under a private Xvfb with SDL's disk audio driver: the menu
 // music starts at start-up at the music volume of the settings, and the game
 // shuts its sound down cleanly at exit.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <functional>
 #include <string>
-#include <thread>
 
 #include "audio_capture.h"
 #include "core/game.h"
@@ -27,46 +23,21 @@ struct MusicRun {
     std::vector<test::Frame> music;  // output after the music was asked to play
 };
 
-bool wait_until(const std::function<bool()>& ready) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
 // Runs the game until the menu music was started and `frames` frames of output
 // followed, then asks it to stop with SIGTERM.
 MusicRun run_game(const test::TempDir& home, size_t frames) {
-    const std::string err_path = home.file("stderr.txt");
     const std::string audio_path = home.file("mixed.raw");
-    pid_t pid = fork();
-    if (pid == 0) {
-        setenv("APPDATA", home.path().c_str(), 1);
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", audio_path.c_str(), 1);
-        setenv("SDL_DISKAUDIODELAY", "2", 1);
-        int out = open("/dev/null", O_WRONLY);
-        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(out, 1);
-        dup2(err, 2);
-        const std::string exe = std::string(MURKWELL_BINARY_DIR) + "/murkwell";
-        execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    test::GameOptions options;
+    options.env = {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", audio_path}, {"SDL_DISKAUDIODELAY", "2"}};
+    test::GameProcess game(home.path(), options);
     MusicRun run;
-    if (pid < 0) return run;
+    if (!game.running()) return run;
     test::DiskAudio audio(audio_path);  // reads the file the game's driver writes
-    wait_until([&] { return test::read_file(err_path).find("Pos: set: ") != std::string::npos; });
+    game.wait_for_stderr("Pos: set: ", 60);
     const size_t start = audio.frames_now();
     run.music = audio.window(start, frames);
-    kill(pid, SIGTERM);
-    if (!wait_until([&] { return waitpid(pid, &run.status, WNOHANG) == pid; })) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &run.status, 0);
-    }
-    run.err = test::read_file(err_path);
+    run.status = game.stop(SIGTERM);
+    run.err = game.err();
     return run;
 }
 

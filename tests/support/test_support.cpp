@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace test {
@@ -91,18 +92,24 @@ Xvfb::~Xvfb() {
     waitpid(pid_, nullptr, 0);
 }
 
-GameProcess::GameProcess(const std::string& appdata) : dir_(appdata) {
+GameProcess::GameProcess(const std::string& appdata, const GameOptions& options) : dir_(appdata) {
     const std::string out_path = dir_ + "/stdout.txt", err_path = dir_ + "/stderr.txt";
+    write_file(out_path, "");
+    write_file(err_path, "");
+    const std::string exe = options.exe.empty() ? std::string(MURKWELL_BINARY_DIR) + "/murkwell" : options.exe;
+    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+    for (const std::string& a : options.args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
         setenv("APPDATA", dir_.c_str(), 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
+        for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
         int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(out, 1);
         dup2(err, 2);
-        const std::string exe = std::string(MURKWELL_BINARY_DIR) + "/murkwell";
-        execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        execv(exe.c_str(), argv.data());
         _exit(127);
     }
     pid_ = pid;
@@ -115,12 +122,20 @@ GameProcess::~GameProcess() {
 std::string GameProcess::err() const { return read_file(dir_ + "/stderr.txt"); }
 std::string GameProcess::out() const { return read_file(dir_ + "/stdout.txt"); }
 
-bool GameProcess::wait_for_stderr(const std::string& text, double seconds) const {
+static bool wait_for_text(const std::function<std::string()>& read, const std::string& text, double seconds) {
     for (int i = 0; i < int(seconds * 50); ++i) {
-        if (err().find(text) != std::string::npos) return true;
+        if (read().find(text) != std::string::npos) return true;
         usleep(20000);
     }
-    return err().find(text) != std::string::npos;
+    return read().find(text) != std::string::npos;
+}
+
+bool GameProcess::wait_for_stderr(const std::string& text, double seconds) const {
+    return wait_for_text([this] { return err(); }, text, seconds);
+}
+
+bool GameProcess::wait_for_stdout(const std::string& text, double seconds) const {
+    return wait_for_text([this] { return out(); }, text, seconds);
 }
 
 int GameProcess::stop(int sig) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace test {
@@ -49,18 +50,29 @@ private:
     ScopedEnv* env_ = nullptr;
 };
 
+// How GameProcess starts the game. The environment entries are set after
+// APPDATA and SDL_AUDIODRIVER=dummy, so they may override the driver.
+struct GameOptions {
+    std::string exe;  // empty: the murkwell of this build
+    std::vector<std::string> args;
+    std::vector<std::pair<std::string, std::string>> env;
+};
+
 // The real game binary, started with APPDATA at a folder and the dummy sound
-// driver, its output collected into files of that folder. stop() sends a signal
-// and waits (bounded; SIGKILL after 20 s) for it to end.
+// driver, its output collected into stdout.txt and stderr.txt of that folder
+// (emptied before the start, so nothing of an earlier run is read as this
+// one's). stop() sends a signal and waits (bounded; SIGKILL after 20 s) for it
+// to end.
 class GameProcess {
 public:
-    explicit GameProcess(const std::string& appdata);
+    explicit GameProcess(const std::string& appdata, const GameOptions& options = GameOptions());
     ~GameProcess();  // stops it with SIGKILL if it still runs
     GameProcess(const GameProcess&) = delete;
     GameProcess& operator=(const GameProcess&) = delete;
     bool running() const { return pid_ > 0; }
-    // True once the error stream holds `text`; false after `seconds`.
+    // True once the error (output) stream holds `text`; false after `seconds`.
     bool wait_for_stderr(const std::string& text, double seconds = 60) const;
+    bool wait_for_stdout(const std::string& text, double seconds = 60) const;
     std::string err() const;
     std::string out() const;
     // Sends sig and returns the wait status.
