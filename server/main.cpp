@@ -38,6 +38,7 @@ const char* const USAGE =
     "  --timeout SECONDS         a silent connection is closed after this (default 15)\n"
     "  --share-limit N/SECONDS   shares per address (default 20/600)\n"
     "  --account-limit N/SECONDS account creations per address (default 5/3600)\n"
+    "  --plays-limit N/SECONDS   finished plays reported per address (default 60/600)\n"
     "  --keep-events N           play events kept (default 1000000)\n"
     "  --sync full|normal        full: every acknowledged write is on disk (default);\n"
     "                            normal: safe from a crash of the service, not of\n"
@@ -95,6 +96,7 @@ bool parse_options(int argc, char** argv, Options& o) {
         else if (a == "--timeout") ok = parse_count(value, 1, 3600, n), o.http.timeout = unsigned(n);
         else if (a == "--share-limit") ok = parse_rate_limit(value, o.service.shares);
         else if (a == "--account-limit") ok = parse_rate_limit(value, o.service.accounts);
+        else if (a == "--plays-limit") ok = parse_rate_limit(value, o.service.plays);
         else if (a == "--keep-events") ok = parse_count(value, 1, LONG_MAX, n), o.store.event_limit = n;
         else if (a == "--sync") ok = (!strcmp(value, "full") || !strcmp(value, "normal")),
                                  o.store.sync_every_write = !strcmp(value, "full");

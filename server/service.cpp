@@ -41,6 +41,8 @@ const char* const ERR_TOO_MANY_SHARES =
     "Too many shares from your address in a short time. Wait a few minutes, then share again.";
 const char* const ERR_TOO_MANY_ACCOUNTS =
     "Too many accounts were created from your address. Try again later.";
+const char* const ERR_TOO_MANY_PLAYS =
+    "Too many plays were reported from your address in a short time. Try again later.";
 const char* const ERR_BAD_REQUEST = "The level service did not understand this request.";
 const char* const ERR_TOO_LARGE = "The request is too large for the level service.";
 const char* const ERR_VERSION = "This version of the game does not speak the level service's protocol.";
@@ -221,7 +223,8 @@ Service::Service(LevelStore& store, const TileKinds& kinds, ServiceOptions optio
       kinds_(kinds),
       options_(std::move(options)),
       share_limiter_(new Limiter(options_.shares)),
-      account_limiter_(new Limiter(options_.accounts)) {}
+      account_limiter_(new Limiter(options_.accounts)),
+      plays_limiter_(new Limiter(options_.plays)) {}
 
 Service::~Service() = default;
 
@@ -430,6 +433,7 @@ Reply Service::plays(const Caller& who) {
     // tutorial, a map of the player's own) is not the service's to count.
     if (!parse_int(form_value(f, "lid"), 1, INT64_MAX, p.level))
         return api_error(404, ERR_UNKNOWN_LEVEL, "plays");
+    if (!plays_limiter_->take(who.peer, now())) return api_error(429, ERR_TOO_MANY_PLAYS, "plays");
     p.player = who.player;
     p.account = who.account.has_value();
     p.ts = now();

@@ -47,6 +47,9 @@ bool parse_rate_limit(const std::string& text, RateLimit& out);
 struct ServiceOptions {
     RateLimit shares{20, 600};    // per address
     RateLimit accounts{5, 3600};  // account creations per address
+    // Finished plays reported per address: each one is a synced write that also
+    // renews the cached lists, so a flood would hold up everybody else.
+    RateLimit plays{60, 600};
     // Cached download bodies live this long at most (the popular list moves with time).
     int cache_seconds = 60;
     // Unix seconds; tests move the clock.
@@ -64,6 +67,7 @@ extern const char* const ERR_MAP_TOO_MANY_ACTORS;
 extern const char* const ERR_MAP_UNBEATEN;
 extern const char* const ERR_TOO_MANY_SHARES;
 extern const char* const ERR_TOO_MANY_ACCOUNTS;
+extern const char* const ERR_TOO_MANY_PLAYS;
 extern const char* const ERR_BAD_REQUEST;
 extern const char* const ERR_TOO_LARGE;
 extern const char* const ERR_VERSION;
@@ -122,7 +126,7 @@ private:
     LevelStore& store_;
     TileKinds kinds_;
     ServiceOptions options_;
-    std::unique_ptr<Limiter> share_limiter_, account_limiter_;
+    std::unique_ptr<Limiter> share_limiter_, account_limiter_, plays_limiter_;
     std::mutex cache_mutex_;
     std::unordered_map<std::string, std::shared_ptr<const CachedList>> cache_;
 };

@@ -171,7 +171,7 @@ TEST_F(Robustness, BadRequestsGetAClearErrorAndStoreNothing) {
 }
 
 TEST_F(Robustness, FloodsFromOneAddressAreLimitedOthersGoOn) {
-    start({"--share-limit", "3/3600", "--account-limit", "2/3600"});
+    start({"--share-limit", "3/3600", "--account-limit", "2/3600", "--plays-limit", "2/3600"});
     ASSERT_EQ(create_account("ann", "127.0.0.3").status, 201);
     const std::string share = api("share", "ann", "secret1");
     const std::string data = data_field(deflate(good_record()));
@@ -182,6 +182,16 @@ TEST_F(Robustness, FloodsFromOneAddressAreLimitedOthersGoOn) {
     EXPECT_EQ(flood.header("X-Error"), ERR_TOO_MANY_SHARES);
     EXPECT_EQ(round_trip(port(), post(share, share_body("m4", data), port()), "127.0.0.2").status, 200);
     EXPECT_EQ(sqlite(server->db(), "select id from levels order by id"), "m0\nm1\nm2\nm4\n");
+
+    // Finished plays: a flood is refused, and nothing of it is counted.
+    const std::string played = api("plays", "ann", "secret1") + "&lid=1&tm=9&bonus=0&rewind=0&extra=0&stars=4&skulls=2";
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(round_trip(port(), get(played, port())).status, 200);
+    const Reply too_many = round_trip(port(), get(played, port()));
+    EXPECT_EQ(too_many.status, 429);
+    EXPECT_EQ(too_many.header("X-Error"), ERR_TOO_MANY_PLAYS);
+    EXPECT_EQ(round_trip(port(), get(played, port()), "127.0.0.2").status, 200);
+    EXPECT_EQ(sqlite(server->db(), "select count(*) from plays"), "3\n");
+    EXPECT_EQ(sqlite(server->db(), "select plays from levels where number = 1"), "3\n");
 
     EXPECT_EQ(create_account("cat").status, 201);
     EXPECT_EQ(create_account("dog").status, 201);
