@@ -166,6 +166,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // Each input starts from an empty draw log: the fake renderer records every
+    // clip and call, and what one input left would pile up over a campaign.
+    uitest::recorder() = uitest::Recorder();
     Tree tree;
     Reader in{data, size};
     int steps = 0;
@@ -223,6 +226,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (uitest::recorder().clip_depth != 0) abort();
             if (uitest::recorder().tx != 0 || uitest::recorder().ty != 0) abort();
             uitest::recorder().calls.clear();
+            uitest::recorder().clips.clear();
             break;
         case 9: {   // a screen sets a field's text
             TextInput* t = tree.fields[in.byte() % tree.fields.size()];
